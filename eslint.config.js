@@ -1,0 +1,50 @@
+import js from '@eslint/js';
+import compat from 'eslint-plugin-compat';
+import reactHooks from 'eslint-plugin-react-hooks';
+import globals from 'globals';
+import tseslint from 'typescript-eslint';
+
+export default tseslint.config(
+  { ignores: ['mvp/', 'build/', 'build-*/', 'node_modules/', 'test-results/'] },
+  js.configs.recommended,
+  ...tseslint.configs.recommended,
+  {
+    files: ['webapp/**/*.{ts,tsx}'],
+    languageOptions: { globals: { ...globals.browser, ...globals.worker } },
+    plugins: { 'react-hooks': reactHooks, compat },
+    settings: {
+      // The bundle must run on the Chromium 102 inside QtWebEngine 6.4.
+      browsers: ['chrome >= 102'],
+      lintAllEsApis: true,
+    },
+    rules: {
+      'react-hooks/rules-of-hooks': 'error',
+      'react-hooks/exhaustive-deps': 'warn',
+      'compat/compat': 'error',
+      // Newer than Chromium 102 and not known to the compatibility data above.
+      'no-restricted-properties': [
+        'error',
+        { object: 'Object', property: 'groupBy', message: 'Not available in Chromium 102.' },
+        { object: 'Map', property: 'groupBy', message: 'Not available in Chromium 102.' },
+        { object: 'Promise', property: 'withResolvers', message: 'Not available in Chromium 102.' },
+        { object: 'Array', property: 'fromAsync', message: 'Not available in Chromium 102.' },
+        { property: 'toSorted', message: 'Not available in Chromium 102.' },
+        { property: 'toReversed', message: 'Not available in Chromium 102.' },
+        { property: 'toSpliced', message: 'Not available in Chromium 102.' },
+        { property: 'checkVisibility', message: 'Not available in Chromium 102.' },
+        { property: 'union', message: 'Set methods are not available in Chromium 102.' },
+        { property: 'intersection', message: 'Set methods are not available in Chromium 102.' },
+        { property: 'symmetricDifference', message: 'Set methods are not available in Chromium 102.' },
+        { property: 'isSubsetOf', message: 'Set methods are not available in Chromium 102.' },
+      ],
+    },
+  },
+  {
+    files: ['webapp/**/*.test.{ts,tsx}', 'webapp/test-setup.ts'],
+    rules: { 'compat/compat': 'off' },
+  },
+  {
+    files: ['e2e/**/*.{ts,mjs,js}', '*.config.{ts,js}', 'scripts/**/*.{mjs,js}'],
+    languageOptions: { globals: { ...globals.node } },
+  },
+);

@@ -1,0 +1,10 @@
+export type {
+  Condition,
+  ConditionField,
+  ConditionOp,
+  ElementStyle,
+  ElementType,
+  Scheme,
+  SchemeElement,
+  SchemeSize,
+} from './types';
