@@ -34,7 +34,10 @@ export default tseslint.config(
         { property: 'checkVisibility', message: 'Not available in Chromium 102.' },
         { property: 'union', message: 'Set methods are not available in Chromium 102.' },
         { property: 'intersection', message: 'Set methods are not available in Chromium 102.' },
-        { property: 'symmetricDifference', message: 'Set methods are not available in Chromium 102.' },
+        {
+          property: 'symmetricDifference',
+          message: 'Set methods are not available in Chromium 102.',
+        },
         { property: 'isSubsetOf', message: 'Set methods are not available in Chromium 102.' },
       ],
     },
