@@ -1,1 +1,8 @@
-export {};
+export type {
+  DataSource,
+  PointInfo,
+  PointKind,
+  PointStatus,
+  PointValue,
+  Unsubscribe,
+} from './types';
