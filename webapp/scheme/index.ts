@@ -8,3 +8,12 @@ export type {
   SchemeElement,
   SchemeSize,
 } from './types';
+export {
+  checkScheme,
+  collectPointIds,
+  elementTypes,
+  requireScheme,
+  validateElements,
+  validateScheme,
+} from './validation';
+export type { SchemeCheckOptions, SchemeCheckResult } from './validation';
