@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.21)
 # Writes the resource collection: the built web application under "/mvp" and
 # the host catalogue at "/tr/corvane-ui-tr.qm", stored uncompressed.
 file(GLOB_RECURSE files RELATIVE ${MVP_DIR} ${MVP_DIR}/*)
@@ -13,10 +14,3 @@ string(APPEND text "  </qresource>\n  <qresource prefix=\"/tr\">\n")
 string(APPEND text "    <file alias=\"corvane-ui-tr.qm\" compress-algo=\"none\">${QM_FILE}</file>\n")
 string(APPEND text "  </qresource>\n</RCC>\n")
 file(WRITE ${OUTPUT} "${text}")
-return()
-if(EXISTS ${OUTPUT})
-  file(READ ${OUTPUT} old)
-endif()
-if(NOT "${old}" STREQUAL "${text}")
-  file(WRITE ${OUTPUT} "${text}")
-endif()

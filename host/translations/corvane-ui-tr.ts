@@ -1,0 +1,128 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru_RU">
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Application</source>
+        <translation>Меню</translation>
+    </message>
+    <message>
+        <source>Open application file...</source>
+        <translation>Открыть файл WEB-приложения...</translation>
+    </message>
+    <message>
+        <source>Open URL...</source>
+        <translation>Открыть URL...</translation>
+    </message>
+    <message>
+        <source>Use bundled application</source>
+        <translation>Использовать встроенное WEB-приложение</translation>
+    </message>
+    <message>
+        <source>WebView log</source>
+        <translation>WebView консоль</translation>
+    </message>
+    <message>
+        <source>Open URL</source>
+        <translation>Открыть URL</translation>
+    </message>
+    <message>
+        <source>Website address:</source>
+        <translation>Адрес:</translation>
+    </message>
+    <message>
+        <source>Could not open URL
+%1</source>
+        <translation>Не удалось открыть URL
+%1</translation>
+    </message>
+    <message>
+        <source>Page loading error
+%1
+Code %2: %3</source>
+        <translation>Ошибка загрузки страницы
+%1
+Code %2: %3</translation>
+    </message>
+    <message>
+        <source>Select application file</source>
+        <translation>Выбор файла приложения</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>Все файлы (*)</translation>
+    </message>
+    <message>
+        <source>Opening external file
+File: %1
+Resource directory: %2</source>
+        <translation>Открытие внешнего файла
+Файл: %1
+Директория: %2</translation>
+    </message>
+    <message>
+        <source>Resource loading error
+%1
+%2</source>
+        <translation>Ошибка загрузки ресурса
+%1
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>ExternalContentHandler</name>
+    <message>
+        <source>The requested path is not supported</source>
+        <translation>Запрошенный путь не поддерживается</translation>
+    </message>
+    <message>
+        <source>Access to a file outside the selected directory is denied</source>
+        <translation>Доступ к файлу за пределами выбранной директории запрещён</translation>
+    </message>
+    <message>
+        <source>File not found in the selected directory
+Directory: %1
+Relative path: %2
+Resolved path: %3</source>
+        <translation>Файл не найден в выбранной папке
+Папка: %1
+Относительный путь: %2
+Итоговый путь: %3</translation>
+    </message>
+    <message>
+        <source>Could not open file for reading</source>
+        <translation>Не получилось открыть файл на чтение</translation>
+    </message>
+</context>
+<context>
+    <name>WebConsolePage</name>
+    <message>
+        <source>JavaScript message</source>
+        <translation>JS сообщение</translation>
+    </message>
+    <message>
+        <source>JavaScript warning</source>
+        <translation>JS warning</translation>
+    </message>
+    <message>
+        <source>JavaScript error</source>
+        <translation>JS error</translation>
+    </message>
+</context>
+<context>
+    <name>WebViewLogDialog</name>
+    <message>
+        <source>WebView log</source>
+        <translation>WebView сообщения</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>Очистить</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Закрыть</translation>
+    </message>
+</context>
+</TS>
