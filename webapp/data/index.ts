@@ -1,4 +1,15 @@
 export type {
+  ListMessage,
+  ListResultMessage,
+  PageMessage,
+  ReadMessage,
+  ReadResultMessage,
+  SubscribeMessage,
+  UpdatesMessage,
+  WorkerMessage,
+  WriteMessage,
+} from './protocol';
+export type {
   DataSource,
   PointInfo,
   PointKind,

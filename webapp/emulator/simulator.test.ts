@@ -1,0 +1,271 @@
+// @vitest-environment node
+import { describe, expect, it } from 'vitest';
+import { GENERIC_POINT_COUNT, pointCatalogue, type PointDefinition } from './catalogue';
+import { clampToRange, createSimulator } from './simulator';
+
+/** A random source that gives exactly these numbers and fails on one more draw. */
+function pinned(...values: number[]): () => number {
+  let next = 0;
+  return () => {
+    if (next >= values.length) throw new Error(`random drawn ${next + 1} times`);
+    return values[next++];
+  };
+}
+
+const GENERIC_DRAWS = Array.from({ length: GENERIC_POINT_COUNT }, (_, k) => k / 50);
+const definition = (id: string) => pointCatalogue.find((point) => point.id === id)!;
+
+/** A simulator over one point, started at `start` without drawing. */
+function onePoint(point: PointDefinition, start: number | boolean, ...draws: number[]) {
+  return createSimulator([{ ...point, initial: start }], pinned(...draws));
+}
+
+describe('pointCatalogue', () => {
+  it('holds the named tags in order followed by p1 to p50', () => {
+    expect(pointCatalogue).toHaveLength(73);
+    expect(pointCatalogue.slice(0, 23).map((point) => point.id)).toEqual([
+      'LT-101',
+      'LT-102',
+      'PT-102',
+      'FT-103',
+      'NS-101',
+      'NS-102',
+      'XV-101',
+      'XV-102',
+      'ST-201',
+      'TE-202',
+      'PT-203',
+      'GE-204',
+      'VB-205',
+      'HV-203',
+      'GS-206',
+      'TE-301',
+      'TE-302',
+      'TE-303',
+      'TE-304',
+      'PT-305',
+      'HV-305',
+      'NS-301',
+      'BS-306',
+    ]);
+    const generic = pointCatalogue.slice(23);
+    expect(generic.map((point) => point.id)).toEqual(
+      Array.from({ length: 50 }, (_, k) => `p${k + 1}`),
+    );
+    expect(generic.filter((point) => point.kind === 'discrete').map((point) => point.id)).toEqual([
+      'p1',
+      'p6',
+      'p11',
+      'p16',
+      'p21',
+      'p26',
+      'p31',
+      'p36',
+      'p41',
+      'p46',
+    ]);
+    expect(generic[1]).toEqual({ id: 'p2', kind: 'analog', min: 0, max: 100 });
+  });
+
+  it.each<[string, PointDefinition]>([
+    [
+      'FT-103',
+      {
+        id: 'FT-103',
+        kind: 'analog',
+        min: 0,
+        max: 250,
+        unit: 'м\u00b3/ч',
+        description: 'расход на выходе',
+        nominal: 185,
+        initial: 185,
+      },
+    ],
+    [
+      'TE-202',
+      {
+        id: 'TE-202',
+        kind: 'analog',
+        min: 0,
+        max: 650,
+        unit: '\u00b0C',
+        description: 'температура за турбиной',
+        nominal: 512,
+        initial: 512,
+      },
+    ],
+    [
+      'NS-102',
+      {
+        id: 'NS-102',
+        kind: 'discrete',
+        description: 'насос Н-2 (резерв)',
+        initial: false,
+        flipChance: 0.005,
+      },
+    ],
+  ])('defines %s with every field of its row', (id, expected) => {
+    expect(definition(id)).toStrictEqual(expected);
+  });
+});
+
+describe('starting values', () => {
+  it('draws one number per generic point and none for the named points', () => {
+    const simulator = createSimulator(pointCatalogue, pinned(...GENERIC_DRAWS));
+    const values = simulator.snapshot();
+    expect(values).toHaveLength(73);
+    expect(values.every((value) => value.status === 'good' && value.timestamp === 0)).toBe(true);
+    expect(values.find((value) => value.id === 'LT-101')?.value).toBe(61);
+    expect(values.find((value) => value.id === 'GE-204')?.value).toBe(21.4);
+    expect(values.find((value) => value.id === 'NS-102')?.value).toBe(false);
+    expect(values.find((value) => value.id === 'GS-206')?.value).toBe(true);
+    // p1 (discrete) drew 0, p2 drew 0.02, p26 (discrete) drew 0.5, p27 drew 0.52.
+    const generic = values.slice(23).map((value) => value.value);
+    expect(generic[0]).toBe(false);
+    expect(generic[1]).toBe(0.02 * 100);
+    expect(generic[25]).toBe(false);
+    expect(generic[26]).toBe(0.52 * 100);
+    expect(generic[30]).toBe(true);
+  });
+
+  it.each<[string, PointDefinition, number[], number | boolean]>([
+    [
+      'clamps an initial value above the range',
+      { id: 'a', kind: 'analog', max: 10, initial: 12 },
+      [],
+      10,
+    ],
+    [
+      'clamps an initial value below the range',
+      { id: 'a', kind: 'analog', min: 5, initial: 1 },
+      [],
+      5,
+    ],
+    [
+      'draws within the range without initial',
+      { id: 'a', kind: 'analog', min: 20, max: 40 },
+      [0.25],
+      25,
+    ],
+    ['draws within 0 to 100 without bounds', { id: 'a', kind: 'analog' }, [0.75], 75],
+    ['draws true above one half', { id: 'd', kind: 'discrete' }, [0.51], true],
+    ['draws false at one half', { id: 'd', kind: 'discrete' }, [0.5], false],
+    [
+      'draws for a discrete initial that is not a flag',
+      { id: 'd', kind: 'discrete', initial: 1 },
+      [0.9],
+      true,
+    ],
+  ])('%s', (_name, point, draws, expected) => {
+    expect(createSimulator([point], pinned(...draws)).snapshot()[0].value).toBe(expected);
+  });
+});
+
+describe('tick', () => {
+  it('draws exactly one number per point and stamps every value', () => {
+    const simulator = createSimulator(
+      pointCatalogue,
+      pinned(...GENERIC_DRAWS, ...Array<number>(73).fill(0.5)),
+    );
+    const values = simulator.tick(1_700_000_000_000);
+    expect(values.map((value) => value.id)).toEqual(pointCatalogue.map((point) => point.id));
+    expect(values.every((value) => value.timestamp === 1_700_000_000_000)).toBe(true);
+    expect(values.every((value) => value.status === 'good')).toBe(true);
+    expect(values[0].value).toBe(61);
+    expect(simulator.snapshot()).toEqual(values);
+  });
+
+  it('walks an analog point with noise and a pull towards its nominal', () => {
+    const simulator = onePoint(definition('LT-101'), 61, 1 - 1e-9, 0.2);
+    const [first] = simulator.tick(1);
+    expect(first.value).toBe(61 + (1 - 1e-9 - 0.5) * 0.1 * 100);
+    expect(first.value).toBeCloseTo(66, 6);
+    const [second] = simulator.tick(2);
+    const moved = first.value as number;
+    expect(second.value).toBe(moved + (0.2 - 0.5) * 0.1 * 100 + (61 - moved) * 0.15);
+  });
+
+  it('scales the noise by the span of the range', () => {
+    const simulator = onePoint(definition('PT-102'), 4.3, 0.7);
+    expect(simulator.tick(1)[0].value).toBe(4.3 + (0.7 - 0.5) * 0.1 * 10);
+  });
+
+  it('pulls from off-nominal without noise at one half', () => {
+    const simulator = onePoint(definition('TE-202'), 400, 0.5);
+    expect(simulator.tick(1)[0].value).toBe(400 + (512 - 400) * 0.15);
+  });
+
+  it.each<[string, number, number, number]>([
+    ['stays at the top', 100, 1 - 1e-9, 100],
+    ['stays at the bottom', 0, 0, 0],
+    ['stops at the top', 98, 0.9, 100],
+    ['walks freely inside the range', 50, 0.9, 50 + (0.9 - 0.5) * 0.1 * 100],
+  ])('a generic analog point %s', (_name, start, draw, expected) => {
+    expect(onePoint(definition('p2'), start, draw).tick(1)[0].value).toBe(expected);
+  });
+
+  it.each<[string, number, boolean]>([
+    ['NS-101', 0.995, true],
+    ['NS-101', 0.9951, false],
+    ['XV-101', 0.997, true],
+    ['XV-101', 0.9971, false],
+    ['p1', 0.9, true],
+    ['p1', 0.9001, false],
+    ['p1', 0, true],
+  ])('%s flips only above its threshold (r = %s)', (id, draw, expected) => {
+    expect(onePoint(definition(id), true, draw).tick(1)[0].value).toBe(expected);
+  });
+});
+
+describe('snapshot and catalog', () => {
+  const simulator = () => createSimulator(pointCatalogue, pinned(...GENERIC_DRAWS));
+
+  it('selects in catalogue order, each point once, leaving out unknown ids', () => {
+    const values = simulator().snapshot(['NS-101', 'nope', 'LT-101', 'NS-101']);
+    expect(values).toEqual([
+      { id: 'LT-101', value: 61, status: 'good', timestamp: 0 },
+      { id: 'NS-101', value: true, status: 'good', timestamp: 0 },
+    ]);
+  });
+
+  it('gives nothing for an empty list', () => {
+    expect(simulator().snapshot([])).toEqual([]);
+  });
+
+  it('hands out copies', () => {
+    const instance = onePoint(definition('LT-101'), 61, 0.5);
+    instance.snapshot()[0].value = 0;
+    instance.tick(5)[0].value = -1;
+    expect(instance.snapshot()).toEqual([
+      { id: 'LT-101', value: 61, status: 'good', timestamp: 5 },
+    ]);
+  });
+
+  it.each<[string, string[]]>([
+    ['LT-101', ['id', 'kind', 'unit', 'description']],
+    ['NS-101', ['id', 'kind', 'description']],
+    ['p2', ['id', 'kind']],
+    ['p1', ['id', 'kind']],
+  ])('describes %s with the keys %j', (id, keys) => {
+    const info = simulator()
+      .catalog()
+      .find((entry) => entry.id === id);
+    expect(Object.keys(info!)).toEqual(keys);
+  });
+
+  it('lists the whole catalogue in order', () => {
+    const catalog = simulator().catalog();
+    expect(catalog.map((entry) => entry.id)).toEqual(pointCatalogue.map((point) => point.id));
+    expect(catalog[3]).toEqual({
+      id: 'FT-103',
+      kind: 'analog',
+      unit: 'м³/ч',
+      description: 'расход на выходе',
+    });
+  });
+
+  it('clamps to the default range when bounds are missing', () => {
+    expect(clampToRange({ id: 'a', kind: 'analog' }, 101)).toBe(100);
+    expect(clampToRange({ id: 'a', kind: 'analog', min: -5 }, -9)).toBe(-5);
+  });
+});

@@ -1,0 +1,102 @@
+// The process simulation: a bounded random walk pulled towards a nominal
+// value for analog points, rare random flips for discrete ones. Random numbers
+// are drawn at fixed places only, so a pinned sequence gives exact values.
+
+import type { PointInfo, PointValue } from '../data';
+import type { PointDefinition } from './catalogue';
+
+/** Uniform numbers in [0, 1). */
+export type RandomSource = () => number;
+
+export interface Simulator {
+  /** Moves every point once; the new values in catalogue order, stamped `now`. */
+  tick(now: number): PointValue[];
+  /** Copies of the current values in catalogue order; only the listed ids when given. */
+  snapshot(ids?: readonly string[]): PointValue[];
+  catalog(): PointInfo[];
+}
+
+const DEFAULT_FLIP_CHANCE = 0.1;
+const NOISE_SHARE = 0.1;
+const PULL_SHARE = 0.15;
+
+function bounds(point: PointDefinition): { min: number; max: number } {
+  return { min: point.min ?? 0, max: point.max ?? 100 };
+}
+
+export function clampToRange(point: PointDefinition, value: number): number {
+  const { min, max } = bounds(point);
+  return Math.min(max, Math.max(min, value));
+}
+
+function startingValue(point: PointDefinition, random: RandomSource): number | boolean {
+  if (point.kind === 'discrete') {
+    return typeof point.initial === 'boolean' ? point.initial : random() > 0.5;
+  }
+  if (typeof point.initial === 'number') {
+    return clampToRange(point, point.initial);
+  }
+  const { min, max } = bounds(point);
+  return clampToRange(point, min + random() * (max - min));
+}
+
+function nextValue(point: PointDefinition, current: number | boolean, random: RandomSource) {
+  if (point.kind === 'discrete') {
+    const chance = point.flipChance ?? DEFAULT_FLIP_CHANCE;
+    return random() > 1 - chance ? !current : current;
+  }
+  const { min, max } = bounds(point);
+  const noise = (random() - 0.5) * NOISE_SHARE * (max - min);
+  const value = Number(current);
+  const pull = point.nominal === undefined ? 0 : (point.nominal - value) * PULL_SHARE;
+  return clampToRange(point, value + noise + pull);
+}
+
+function describe(point: PointDefinition): PointInfo {
+  const info: PointInfo = { id: point.id, kind: point.kind === 'discrete' ? 'discrete' : 'analog' };
+  if (point.unit !== undefined) info.unit = point.unit;
+  if (point.description !== undefined) info.description = point.description;
+  return info;
+}
+
+export function createSimulator(
+  definitions: readonly PointDefinition[],
+  random: RandomSource = Math.random,
+): Simulator {
+  const current = new Map<string, PointValue>();
+  for (const point of definitions) {
+    current.set(point.id, {
+      id: point.id,
+      value: startingValue(point, random),
+      status: 'good',
+      timestamp: 0,
+    });
+  }
+
+  return {
+    tick(now) {
+      return definitions.map((point) => {
+        const previous = current.get(point.id) as PointValue;
+        const next: PointValue = {
+          id: point.id,
+          value: nextValue(point, previous.value, random),
+          status: 'good',
+          timestamp: now,
+        };
+        current.set(point.id, next);
+        return { ...next };
+      });
+    },
+    snapshot(ids) {
+      const wanted = ids === undefined ? undefined : new Set(ids);
+      const values: PointValue[] = [];
+      for (const value of current.values()) {
+        if (!wanted || wanted.has(value.id)) values.push({ ...value });
+      }
+      return values;
+    },
+    catalog() {
+      return definitions.map(describe);
+    },
+  };
+}
