@@ -17,3 +17,6 @@ export type {
   PointValue,
   Unsubscribe,
 } from './types';
+export { createPortDataSource } from './client';
+export type { ClientPort } from './client';
+export { createEmulatorDataSource } from './emulator-source';

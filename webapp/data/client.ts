@@ -1,0 +1,125 @@
+// The data source of the page: a client of the emulator worker over a message
+// port. One listener serves every subscriber and every pending request; a
+// request is matched to its answer by a request id.
+
+import type { PageMessage } from './protocol';
+import type { DataSource, PointInfo, PointValue } from './types';
+
+/** The part of a message port the client uses. */
+export interface ClientPort {
+  postMessage(message: PageMessage): void;
+  addEventListener(type: 'message', listener: (event: MessageEvent) => void): void;
+  start?(): void;
+}
+
+interface Subscriber {
+  ids: ReadonlySet<string>;
+  callback: (values: PointValue[]) => void;
+}
+
+type UnknownRecord = Record<string, unknown>;
+
+function isRecord(value: unknown): value is UnknownRecord {
+  return typeof value === 'object' && value !== null && !Array.isArray(value);
+}
+
+// A throwing subscriber must not cost the others their update; its error still
+// reaches the console.
+function deliver(subscriber: Subscriber, values: PointValue[]): void {
+  try {
+    subscriber.callback(values);
+  } catch (error) {
+    setTimeout(() => {
+      throw error;
+    });
+  }
+}
+
+export function createPortDataSource(port: ClientPort): DataSource {
+  const subscribers = new Set<Subscriber>();
+  const pendingReads = new Map<number, (values: PointValue[]) => void>();
+  const pendingLists = new Map<number, (points: PointInfo[]) => void>();
+  let lastRequestId = 0;
+
+  const onUpdates = (points: unknown[]): void => {
+    // Only the subscribers present when the update arrives receive it, and
+    // one that unsubscribes meanwhile receives nothing more.
+    for (const subscriber of [...subscribers]) {
+      if (!subscribers.has(subscriber)) continue;
+      const values = points.filter(
+        (point): point is PointValue =>
+          isRecord(point) && typeof point.id === 'string' && subscriber.ids.has(point.id),
+      );
+      if (values.length > 0) deliver(subscriber, values);
+    }
+  };
+
+  const settle = <T>(pending: Map<number, (points: T[]) => void>, message: UnknownRecord) => {
+    const reqId = message.reqId;
+    if (typeof reqId !== 'number' || !Array.isArray(message.points)) return;
+    const resolve = pending.get(reqId);
+    if (resolve) {
+      pending.delete(reqId);
+      resolve(message.points as T[]);
+    }
+  };
+
+  port.addEventListener('message', (event) => {
+    const message: unknown = event.data;
+    if (!isRecord(message)) return;
+    switch (message.type) {
+      case 'updates':
+        if (Array.isArray(message.points)) onUpdates(message.points);
+        break;
+      case 'read-result':
+        settle(pendingReads, message);
+        break;
+      case 'list-result':
+        settle(pendingLists, message);
+        break;
+      default:
+        break;
+    }
+  });
+  port.start?.();
+
+  const nextRequestId = (): number => {
+    lastRequestId += 1;
+    return lastRequestId;
+  };
+
+  return {
+    subscribe(ids, callback) {
+      const subscriber: Subscriber = { ids: new Set(ids), callback };
+      subscribers.add(subscriber);
+      port.postMessage({ type: 'subscribe', pointIds: [...ids] });
+      return () => {
+        subscribers.delete(subscriber);
+      };
+    },
+    read(ids) {
+      const reqId = nextRequestId();
+      return new Promise<PointValue[]>((resolve) => {
+        pendingReads.set(reqId, resolve);
+        port.postMessage({ type: 'read', reqId, pointIds: [...ids] });
+      });
+    },
+    listPoints() {
+      const reqId = nextRequestId();
+      return new Promise<PointInfo[]>((resolve) => {
+        pendingLists.set(reqId, resolve);
+        port.postMessage({ type: 'list', reqId });
+      });
+    },
+    writeCommand(id, value) {
+      port.postMessage({ type: 'write', pointId: id, value });
+      return Promise.resolve();
+    },
+    getHistory() {
+      return Promise.resolve([]);
+    },
+    subscribeEvents() {
+      return () => {};
+    },
+  };
+}

@@ -1,0 +1,16 @@
+import { createPortDataSource } from './client';
+import type { DataSource } from './types';
+
+/**
+ * Starts the emulator shared worker, or joins the one already running for this
+ * origin, and returns the data source over its port. The worker script is
+ * resolved against this module's own address, so it is loaded from the same
+ * folder and scheme as the page ("qrc:", "corvane:" or http).
+ */
+export function createEmulatorDataSource(): DataSource {
+  const worker = new SharedWorker(new URL('../emulator/emulator.worker.ts', import.meta.url), {
+    type: 'module',
+    name: 'orvo-emulator',
+  });
+  return createPortDataSource(worker.port);
+}
