@@ -17,3 +17,8 @@ export {
   validateScheme,
 } from './validation';
 export type { SchemeCheckOptions, SchemeCheckResult } from './validation';
+export { evaluateCondition } from './condition';
+export { applyStyle, resolveStyle } from './style';
+export { formatValue } from './format';
+export { applyElement, createBinder } from './binder';
+export type { Binder, ElementNode, NodeMap } from './binder';

@@ -1,0 +1,34 @@
+import type { PointValue } from '../data';
+import type { SchemeElement } from './types';
+
+/**
+ * Digits after the point for a number. A `fractionDigits` that is not a
+ * number counts as absent; one outside 0..100 (the fixed-point conversion's
+ * range) is clamped to it and a fractional one is truncated, so formatting
+ * never throws whatever a scheme file holds.
+ */
+function fixedDigits(fractionDigits: unknown): number | undefined {
+  if (typeof fractionDigits !== 'number' || Number.isNaN(fractionDigits)) return undefined;
+  return Math.trunc(Math.min(100, Math.max(0, fractionDigits)));
+}
+
+/**
+ * The text of a "value" element: prefix, the value and suffix. A number is
+ * written with exactly `fractionDigits` digits (halfway cases of its exact
+ * binary value away from zero: 185.5 → "186") or, without them, as its
+ * shortest decimal text; flags and texts as their text form; no value as "—".
+ */
+export function formatValue(element: SchemeElement, value: PointValue | undefined | null): string {
+  const prefix = element.prefix ?? '';
+  const suffix = element.suffix ?? '';
+  const v: unknown = value === undefined || value === null ? undefined : value.value;
+  if (v === undefined || v === null) return `${prefix}—${suffix}`;
+  let text: string;
+  if (typeof v === 'number') {
+    const digits = fixedDigits(element.fractionDigits);
+    text = digits === undefined ? String(v) : v.toFixed(digits);
+  } else {
+    text = String(v);
+  }
+  return `${prefix}${text}${suffix}`;
+}
