@@ -1,5 +1,6 @@
 import { describe, expect, it } from 'vitest';
 import type { Scheme } from '../scheme';
+import type { AlignMode } from './arrange';
 import { editorReducer } from './reducer';
 import type { EditorAction, EditorState } from './state';
 import { deepFreeze, ids, makeScheme, makeState, pipe, rect } from './testFixtures';
@@ -324,7 +325,7 @@ describe('align', () => {
   const boxes = (): EditorState =>
     makeState([rect('a', 0, 0, 20, 10), rect('b', 30, 50, 40, 30), rect('c', 100, 20, 10, 60)]);
 
-  it.each<[EditorAction & { type: 'align' }['mode'], number[][]]>([
+  it.each<[AlignMode, number[][]]>([
     [
       'left',
       [
