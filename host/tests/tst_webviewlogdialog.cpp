@@ -1,0 +1,190 @@
+// The log window: entry format, block accounting, the block limit, and the
+// Clear and Close buttons.
+
+#include "webviewlogdialog.h"
+
+#include <QDateTime>
+#include <QDialogButtonBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+
+QPlainTextEdit *logViewOf(WebViewLogDialog &dialog)
+{
+    return dialog.findChild<QPlainTextEdit *>();
+}
+
+QAbstractButton *buttonWithRole(WebViewLogDialog &dialog, QDialogButtonBox::ButtonRole role)
+{
+    auto *box = dialog.findChild<QDialogButtonBox *>();
+    const QList<QAbstractButton *> buttons = box->buttons();
+    for (QAbstractButton *button : buttons) {
+        if (box->buttonRole(button) == role)
+            return button;
+    }
+    return nullptr;
+}
+
+QStringList blocksOf(const QTextDocument *document)
+{
+    QStringList blocks;
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+        blocks << block.text();
+    return blocks;
+}
+
+} // namespace
+
+class TestWebViewLogDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsHiddenWithEnglishTexts();
+    void entryTakesOneBlockPerLinePlusSeparator_data();
+    void entryTakesOneBlockPerLinePlusSeparator();
+    void stampsEntryWithLocalTime();
+    void keepsNewestTwoThousandBlocks();
+    void clearEmptiesViewAndNextEntryStartsAtTop();
+    void closeHidesAndEntriesSurvive();
+};
+
+void TestWebViewLogDialog::startsHiddenWithEnglishTexts()
+{
+    WebViewLogDialog dialog;
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.size(), QSize(760, 440));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("WebView log"));
+    QVERIFY(logViewOf(dialog)->isReadOnly());
+    QCOMPARE(logViewOf(dialog)->document()->maximumBlockCount(), 2000);
+    QCOMPARE(buttonWithRole(dialog, QDialogButtonBox::ResetRole)->text(), QStringLiteral("Clear"));
+    QCOMPARE(buttonWithRole(dialog, QDialogButtonBox::RejectRole)->text(), QStringLiteral("Close"));
+}
+
+void TestWebViewLogDialog::entryTakesOneBlockPerLinePlusSeparator_data()
+{
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("blocks");
+
+    QTest::newRow("one line") << QStringList { "hello" } << QStringList { "hello", "" };
+    QTest::newRow("rejected address report") << QStringList { "Could not open URL\nftp://x" }
+                                             << QStringList { "Could not open URL", "ftp://x", "" };
+    QTest::newRow("console message")
+        << QStringList { "JavaScript warning\nSource: qrc:/a.js, line 12\nlow" }
+        << QStringList { "JavaScript warning", "Source: qrc:/a.js, line 12", "low", "" };
+    QTest::newRow("two entries separated by an empty block") << QStringList { "first",
+        "second\nline" } << QStringList { "first", "", "second", "line", "" };
+    QTest::newRow("placeholders in the text stay literal")
+        << QStringList { "%1 and %2" } << QStringList { "%1 and %2", "" };
+    QTest::newRow("empty message") << QStringList { QString() } << QStringList { "", "" };
+}
+
+void TestWebViewLogDialog::entryTakesOneBlockPerLinePlusSeparator()
+{
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, blocks);
+
+    WebViewLogDialog dialog;
+    for (const QString &message : std::as_const(messages))
+        dialog.appendMessage(message);
+
+    // Each entry's first block starts with the time stamp; strip it to compare.
+    static const QRegularExpression stamp(
+        QStringLiteral("^\\[\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\] "));
+    QStringList actual = blocksOf(logViewOf(dialog)->document());
+    QCOMPARE(actual.size(), blocks.size());
+    int stamped = 0;
+    for (QString &block : actual) {
+        if (stamp.match(block).hasMatch()) {
+            block.remove(stamp);
+            ++stamped;
+        }
+    }
+    QCOMPARE(stamped, messages.size());
+    QCOMPARE(actual, blocks);
+}
+
+void TestWebViewLogDialog::stampsEntryWithLocalTime()
+{
+    WebViewLogDialog dialog;
+    const QDateTime before = QDateTime::currentDateTime();
+    dialog.appendMessage(QStringLiteral("tick"));
+    const QDateTime after = QDateTime::currentDateTime();
+
+    const QString first = logViewOf(dialog)->document()->firstBlock().text();
+    QVERIFY2(first.startsWith(QLatin1Char('[')) && first.endsWith(QStringLiteral("] tick")),
+        qPrintable(first));
+    const QDateTime stamped
+        = QDateTime::fromString(first.mid(1, 19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    QVERIFY2(stamped.isValid(), qPrintable(first));
+    QVERIFY(stamped >= before.addMSecs(-before.time().msec()));
+    QVERIFY(stamped <= after);
+}
+
+void TestWebViewLogDialog::keepsNewestTwoThousandBlocks()
+{
+    WebViewLogDialog dialog;
+    // 1001 one-line entries are 2002 blocks: the first entry's two blocks go.
+    for (int i = 0; i < 1001; ++i)
+        dialog.appendMessage(QStringLiteral("entry %1").arg(i));
+
+    const QTextDocument *document = logViewOf(dialog)->document();
+    QCOMPARE(document->blockCount(), 2000);
+    QVERIFY2(document->firstBlock().text().endsWith(QStringLiteral("] entry 1")),
+        qPrintable(document->firstBlock().text()));
+    QVERIFY(document->lastBlock().text().isEmpty());
+    QVERIFY(document->lastBlock().previous().text().endsWith(QStringLiteral("] entry 1000")));
+    QVERIFY(!document->toPlainText().contains(QStringLiteral("] entry 0\n")));
+}
+
+void TestWebViewLogDialog::clearEmptiesViewAndNextEntryStartsAtTop()
+{
+    WebViewLogDialog dialog;
+    dialog.appendMessage(QStringLiteral("old"));
+    dialog.appendMessage(QStringLiteral("older"));
+
+    buttonWithRole(dialog, QDialogButtonBox::ResetRole)->click();
+    QPlainTextEdit *view = logViewOf(dialog);
+    QVERIFY(view->toPlainText().isEmpty());
+
+    dialog.appendMessage(QStringLiteral("fresh"));
+    QCOMPARE(view->document()->blockCount(), 2);
+    QVERIFY(view->document()->firstBlock().text().endsWith(QStringLiteral("] fresh")));
+}
+
+void TestWebViewLogDialog::closeHidesAndEntriesSurvive()
+{
+    QWidget owner;
+    auto *dialog = new WebViewLogDialog(&owner);
+    QPointer<WebViewLogDialog> guard(dialog);
+    dialog->appendMessage(QStringLiteral("before"));
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+
+    buttonWithRole(*dialog, QDialogButtonBox::RejectRole)->click();
+    QVERIFY(!dialog->isVisible());
+    QCoreApplication::processEvents();
+    QVERIFY(guard);
+
+    dialog->appendMessage(QStringLiteral("while hidden"));
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    const QString text = logViewOf(*dialog)->toPlainText();
+    QVERIFY(text.contains(QStringLiteral("] before\n")));
+    QVERIFY(text.contains(QStringLiteral("] while hidden\n")));
+
+    // Escape dismisses the dialog the same way.
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(guard);
+    QCOMPARE(logViewOf(*dialog)->document()->blockCount(), 4);
+}
+
+QTEST_MAIN(TestWebViewLogDialog)
+#include "tst_webviewlogdialog.moc"
