@@ -33,7 +33,13 @@ export function pipe(id: string, points: number[]): SchemeElement {
 }
 
 export function makeScheme(elements: SchemeElement[]): Scheme {
-  return { schemaVersion: 1, id: 'test', name: 'Test', size: { width: 400, height: 300 }, elements };
+  return {
+    schemaVersion: 1,
+    id: 'test',
+    name: 'Test',
+    size: { width: 400, height: 300 },
+    elements,
+  };
 }
 
 export function makeState(
