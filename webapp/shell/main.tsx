@@ -1,18 +1,23 @@
+// The application's entry: registers the symbols, checks the stock schemes,
+// builds the registry and mounts the shell with the page's one data source.
+import '../symbols';
 import { StrictMode } from 'react';
 import { createRoot } from 'react-dom/client';
-import '../styles/index.css';
+import { createLoadEntries, stockSchemes } from '../content';
 import { createEmulatorDataSource } from '../data';
+import '../styles/index.css';
+import { AppShell } from './AppShell';
+import { createSchemeRegistry } from './registry';
 
-// The one data source of the page: starts or joins the emulator worker.
+const entries = [...stockSchemes, ...createLoadEntries()];
 const dataSource = createEmulatorDataSource();
-void dataSource;
+const registry = createSchemeRegistry(entries);
 
-// Minimal root until the operator runtime is mounted here.
 const container = document.getElementById('root');
 if (container) {
   createRoot(container).render(
     <StrictMode>
-      <div className="orvo-root app" />
+      <AppShell registry={registry} dataSource={dataSource} />
     </StrictMode>,
   );
 }
