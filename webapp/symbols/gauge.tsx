@@ -99,6 +99,7 @@ export const gauge: SymbolDefinition = {
           y1={cy}
           x2={p0.x}
           y2={p0.y}
+          fill="none"
           stroke="#1d2733"
           strokeWidth={3}
         />

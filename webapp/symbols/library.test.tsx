@@ -206,6 +206,7 @@ describe('drawn geometry', () => {
             y1: 56,
             x2: 44,
             y2: 56,
+            fill: 'none',
             stroke: '#1d2733',
             'stroke-width': 3,
           },
