@@ -1,38 +1,12 @@
-// What each stock scheme shows with the emulator at its starting values. The
-// nodes are drawn minimally here: a bare node per element, and for symbols the
-// library's own drawing, which is all the binder writes into.
-import { renderToStaticMarkup } from 'react-dom/server';
+// What each stock scheme shows with the emulator at its starting values, drawn
+// by the runtime view and brought to life by its binder.
+import { act, render } from '@testing-library/react';
 import { describe, expect, it } from 'vitest';
 import type { DataSource, PointValue } from '../data';
 import { createSimulator, pointCatalogue } from '../emulator';
-import { createBinder } from '../scheme';
-import type { NodeMap, Scheme } from '../scheme';
-import { findSymbol } from '../symbols';
+import type { Scheme } from '../scheme';
+import { RuntimeView } from '../shell';
 import { gasTurbine, heatPoint, pumpStation } from './index';
-
-const SVG = 'http://www.w3.org/2000/svg';
-const tags = {
-  rect: 'rect',
-  indicator: 'circle',
-  text: 'text',
-  value: 'text',
-  polyline: 'polyline',
-  symbol: 'g',
-} as const;
-
-function draw(scheme: Scheme): NodeMap {
-  const svg = document.createElementNS(SVG, 'svg');
-  const nodes: NodeMap = new Map();
-  for (const element of scheme.elements) {
-    const node = document.createElementNS(SVG, tags[element.type]);
-    if (element.type === 'polyline') node.classList.add('mnemo-pipe');
-    const symbol = findSymbol(element.symbolId);
-    if (symbol) node.innerHTML = renderToStaticMarkup(symbol.render(element));
-    svg.append(node);
-    nodes.set(element.id, { node, element });
-  }
-  return nodes;
-}
 
 /** A data source over a fresh emulator: reads its starting values; pushes are up to the test. */
 function startingDataSource() {
@@ -56,16 +30,15 @@ function startingDataSource() {
 }
 
 async function show(scheme: Scheme) {
-  const nodes = draw(scheme);
   const { source, push } = startingDataSource();
-  createBinder(scheme, source, nodes).start();
+  const { container } = render(<RuntimeView scheme={scheme} dataSource={source} />);
   // The starting values arrive with the answer to the binder's read.
-  await new Promise((resolve) => setTimeout(resolve, 0));
+  await act(() => new Promise((resolve) => setTimeout(resolve, 0)));
 
   // "id" is the element's node, "id/part" the symbol parts of that name.
   const nodesOf = (path: string): Element[] => {
     const [id, part] = path.split('/');
-    const node = nodes.get(id)?.node;
+    const node = container.querySelector(`[data-element-id="${id}"]`);
     if (!node) throw new Error(`no node for ${id}`);
     return part ? Array.from(node.querySelectorAll(`[data-part="${part}"]`)) : [node];
   };
