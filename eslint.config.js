@@ -5,7 +5,7 @@ import globals from 'globals';
 import tseslint from 'typescript-eslint';
 
 export default tseslint.config(
-  { ignores: ['mvp/', 'build/', 'build-*/', 'node_modules/', 'test-results/'] },
+  { ignores: ['host/', 'mvp/', 'build/', 'build-*/', 'node_modules/', 'test-results/'] },
   js.configs.recommended,
   ...tseslint.configs.recommended,
   {
