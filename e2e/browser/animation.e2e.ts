@@ -1,6 +1,7 @@
-// Blink and flow markers of the built stylesheet, driven by the marker clock,
-// in Chromium. The page is a bare scheme under the theme root with the built
-// CSS; the clock is the module's own source, compiled here.
+// The built stylesheet in Chromium: the blink and flow markers driven by the
+// marker clock, and the theme's frame and controls. The pages are small
+// fixtures under the theme root with the built CSS; the clock is the module's
+// own source, compiled here.
 import { readFile } from 'node:fs/promises';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
 import type { Page } from 'playwright-core';
@@ -195,5 +196,127 @@ describe('with reduced motion', () => {
     });
     await page.close();
     expect(seen).toEqual(['12px, 8px | 0px | 1 | dashed']);
+  });
+});
+
+describe('theme', () => {
+  const ACCENT = 'rgb(28, 100, 209)';
+  const ACCENT_SOFT = 'rgb(232, 240, 251)';
+  const SURFACE = 'rgb(255, 255, 255)';
+  const SUNKEN = 'rgb(248, 250, 252)';
+  const NONE = 'rgba(0, 0, 0, 0)';
+
+  let page: Page;
+
+  beforeAll(async () => {
+    page = await harness.browser.newPage({ viewport: { width: 1200, height: 700 } });
+    await page.setContent(
+      `<link rel="stylesheet" href="${stylesheetUrl}">
+       <div class="orvo-root app">
+         <nav class="app__nav">
+           <div class="app__nav-title">Мнемосхемы</div>
+           <button class="app__nav-item" data-testid="current" aria-current="true">Насосная станция</button>
+           <button class="app__nav-item" data-testid="other" aria-current="false">Тепловой пункт</button>
+         </nav>
+         <main class="app__main">
+           <header class="app__head">
+             <div class="app__title">Насосная станция №1</div>
+             <div class="orvo-seg" role="group">
+               <button class="orvo-btn" data-testid="seg-1" aria-pressed="true">Просмотр</button>
+               <button class="orvo-btn" data-testid="seg-2" aria-pressed="false">Редактирование</button>
+               <button class="orvo-btn" data-testid="seg-3" aria-pressed="false">Третий</button>
+             </div>
+             <button class="orvo-btn" data-testid="disabled" disabled>Отменить</button>
+           </header>
+           <div class="app__stage">
+             <div class="mnemo-editor orvo-root" style="width: 1000px; height: 400px">
+               <div class="mnemo-editor__body" data-testid="body"><div></div><div></div><div></div></div>
+               <div class="mnemo-editor__body mnemo-editor__body--preview" data-testid="preview"><div></div></div>
+               <div style="width: 288px">
+                 <div class="orvo-field" data-testid="field">
+                   <label class="orvo-field__label">Ширина</label>
+                   <div class="orvo-field__control"><input class="orvo-input"></div>
+                 </div>
+                 <div class="orvo-field__hint" data-testid="hint">Подсказка</div>
+               </div>
+             </div>
+           </div>
+         </main>
+       </div>`,
+    );
+  });
+
+  afterAll(async () => {
+    await page?.close();
+  });
+
+  const style = (testId: string, ...names: string[]) =>
+    page
+      .getByTestId(testId)
+      .evaluate(
+        (node, keys) => keys.map((key) => getComputedStyle(node).getPropertyValue(key)),
+        names,
+      );
+
+  const pointAt = async (testId: string) => {
+    const box = (await page.getByTestId(testId).boundingBox())!;
+    await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  };
+
+  it('fills the window with the frame, the page itself not scrolling', async () => {
+    const frame = await page.evaluate(() => ({
+      box: document.querySelector('.app')!.getBoundingClientRect().toJSON(),
+      scrollHeight: document.scrollingElement!.scrollHeight,
+      bodyMargin: getComputedStyle(document.body).margin,
+    }));
+    expect(frame).toEqual({
+      box: expect.objectContaining({ x: 0, y: 0, width: 1200, height: 700 }),
+      scrollHeight: 700,
+      bodyMargin: '8px',
+    });
+  });
+
+  it('marks the current navigation entry and sinks the others under the pointer', async () => {
+    await page.mouse.move(1190, 690);
+    expect(await style('current', 'color', 'background-color', 'font-weight')).toEqual([
+      ACCENT,
+      ACCENT_SOFT,
+      '600',
+    ]);
+    expect(await style('other', 'background-color', 'font-weight')).toEqual([NONE, '400']);
+    await pointAt('other');
+    expect(await style('other', 'background-color')).toEqual([SUNKEN]);
+    await pointAt('current');
+    expect(await style('current', 'background-color')).toEqual([ACCENT_SOFT]);
+  });
+
+  it('draws a disabled button faded, keeping its background under the pointer', async () => {
+    await pointAt('disabled');
+    expect(await style('disabled', 'opacity', 'background-color', 'cursor')).toEqual([
+      '0.45',
+      SURFACE,
+      'default',
+    ]);
+  });
+
+  it('rounds only the outer corners of a segmented switch and fills the pressed button', async () => {
+    await page.mouse.move(1190, 690);
+    const corners = ['border-top-left-radius', 'border-top-right-radius', 'border-left-width'];
+    expect(await style('seg-1', ...corners)).toEqual(['6px', '0px', '0px']);
+    expect(await style('seg-2', ...corners)).toEqual(['0px', '0px', '1px']);
+    expect(await style('seg-3', ...corners)).toEqual(['0px', '6px', '1px']);
+    expect(await style('seg-1', 'background-color', 'color')).toEqual([ACCENT, SURFACE]);
+    expect(await style('seg-2', 'background-color')).toEqual([SURFACE]);
+  });
+
+  it('lays the editor body out in three columns, the preview in one', async () => {
+    expect(await style('body', 'grid-template-columns')).toEqual(['208px 504px 288px']);
+    expect(await style('preview', 'grid-template-columns')).toEqual(['1000px']);
+  });
+
+  it('starts a field hint under the control, 100px into the row', async () => {
+    const row = (await page.getByTestId('field').boundingBox())!;
+    const hint = (await page.getByTestId('hint').boundingBox())!;
+    expect(hint.x - row.x).toBe(100);
   });
 });
