@@ -1,0 +1,207 @@
+// Starts the real desktop program and attaches to its page over the DevTools
+// protocol, for end-to-end checks of the program as users run it.
+//
+// Usage (in an e2e/**/*.e2e.ts file, run under `xvfb-run -a` or headless):
+//
+//   import { launchHost, type HostApp } from './harness';
+//
+//   let app: HostApp;
+//   beforeAll(async () => {
+//     app = await launchHost();
+//   });
+//   afterAll(async () => {
+//     await app?.close();
+//   });
+//
+//   it('…', async () => {
+//     await app.page.getByTestId('…').click();
+//     expect(app.consoleMessages.filter((m) => m.type === 'error')).toEqual([]);
+//   });
+//
+// `page` is the built-in application ("qrc:/mvp/index.html"). By default it is
+// reloaded once after attaching, so `consoleMessages` holds everything the
+// page wrote since its (re)start. `close()` always ends the program, also
+// when the test failed half-way.
+
+import { spawn, type ChildProcess } from 'node:child_process';
+import { existsSync } from 'node:fs';
+import { createServer } from 'node:net';
+import { fileURLToPath } from 'node:url';
+import { chromium, type Browser, type Page } from 'playwright-core';
+
+export const builtInAddress = 'qrc:/mvp/index.html';
+
+const repositoryRoot = fileURLToPath(new URL('../..', import.meta.url));
+export const defaultExecutable = `${repositoryRoot}build/corvane-ui`;
+
+export interface ConsoleEntry {
+  type: string;
+  text: string;
+  url: string;
+}
+
+export interface HostApp {
+  browser: Browser;
+  page: Page;
+  consoleMessages: ConsoleEntry[];
+  /** Everything the program wrote to stdout and stderr so far. */
+  output: () => string;
+  close: () => Promise<void>;
+}
+
+export interface LaunchOptions {
+  executable?: string;
+  args?: string[];
+  env?: Record<string, string>;
+  /** Reload the page after attaching, so no console message is missed. */
+  reload?: boolean;
+  timeoutMs?: number;
+}
+
+interface TargetInfo {
+  type: string;
+  url: string;
+}
+
+function freePort(): Promise<number> {
+  return new Promise((resolve, reject) => {
+    const server = createServer();
+    server.unref();
+    server.on('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const address = server.address();
+      const port = typeof address === 'object' && address ? address.port : 0;
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+const delay = (ms: number) => new Promise((resolve) => setTimeout(resolve, ms));
+
+async function waitFor<T>(
+  what: string,
+  timeoutMs: number,
+  exited: () => string | null,
+  probe: () => Promise<T | undefined>,
+): Promise<T> {
+  const deadline = Date.now() + timeoutMs;
+  for (;;) {
+    const failure = exited();
+    if (failure) throw new Error(`corvane-ui ended while waiting for ${what}: ${failure}`);
+    try {
+      const value = await probe();
+      if (value !== undefined) return value;
+    } catch {
+      // Not there yet.
+    }
+    if (Date.now() > deadline) throw new Error(`Timed out waiting for ${what}`);
+    await delay(100);
+  }
+}
+
+// Ends the program's whole process group (the engine's helpers included).
+async function stop(child: ChildProcess): Promise<void> {
+  if (child.exitCode !== null || child.signalCode !== null || child.pid === undefined) return;
+  const pid = child.pid;
+  const ended = new Promise<void>((resolve) => child.once('exit', () => resolve()));
+  const signal = (name: NodeJS.Signals) => {
+    try {
+      process.kill(-pid, name);
+    } catch {
+      // Already gone.
+    }
+  };
+  signal('SIGTERM');
+  const timer = setTimeout(() => signal('SIGKILL'), 5000);
+  await ended;
+  clearTimeout(timer);
+}
+
+export async function launchHost(options: LaunchOptions = {}): Promise<HostApp> {
+  const executable = options.executable ?? defaultExecutable;
+  if (!existsSync(executable)) {
+    throw new Error(`${executable} is missing: build it with scripts/build.sh`);
+  }
+  const timeoutMs = options.timeoutMs ?? 30_000;
+  const port = await freePort();
+  const env: Record<string, string | undefined> = {
+    ...process.env,
+    QTWEBENGINE_REMOTE_DEBUGGING: `127.0.0.1:${port}`,
+    QTWEBENGINE_DISABLE_SANDBOX: '1',
+    QTWEBENGINE_CHROMIUM_FLAGS: process.env.QTWEBENGINE_CHROMIUM_FLAGS ?? '--disable-gpu',
+    ...options.env,
+  };
+  if (!env.DISPLAY && !env.WAYLAND_DISPLAY && !env.QT_QPA_PLATFORM) {
+    env.QT_QPA_PLATFORM = 'offscreen';
+  }
+
+  const child = spawn(executable, options.args ?? [], {
+    env,
+    cwd: repositoryRoot,
+    detached: true, // its own process group, so close() can end it whole
+    stdio: ['ignore', 'pipe', 'pipe'],
+  });
+  let output = '';
+  child.stdout?.on('data', (chunk: Buffer) => (output += chunk.toString()));
+  child.stderr?.on('data', (chunk: Buffer) => (output += chunk.toString()));
+  let startError: Error | null = null;
+  child.on('error', (error) => (startError = error));
+  const exited = () => {
+    if (startError) return String(startError);
+    if (child.exitCode !== null || child.signalCode !== null) {
+      return `exit ${child.exitCode ?? child.signalCode}\n${output}`;
+    }
+    return null;
+  };
+  // A test run that dies without close() must not leave the program behind.
+  const onExit = () => {
+    if (child.pid !== undefined && child.exitCode === null) {
+      try {
+        process.kill(-child.pid, 'SIGKILL');
+      } catch {
+        // Already gone.
+      }
+    }
+  };
+  process.once('exit', onExit);
+
+  let browser: Browser | undefined;
+  const close = async () => {
+    process.removeListener('exit', onExit);
+    await browser?.close().catch(() => undefined);
+    await stop(child);
+  };
+
+  try {
+    const endpoint = `http://127.0.0.1:${port}`;
+    await waitFor('the page target', timeoutMs, exited, async () => {
+      const response = await fetch(`${endpoint}/json/list`);
+      const targets = (await response.json()) as TargetInfo[];
+      return targets.some((t) => t.type === 'page' && t.url === builtInAddress) ? true : undefined;
+    });
+    const connected = await chromium.connectOverCDP(endpoint, { noDefaults: true });
+    browser = connected;
+    const page = await waitFor('the attached page', timeoutMs, exited, async () =>
+      connected
+        .contexts()
+        .flatMap((context) => context.pages())
+        .find((p) => p.url() === builtInAddress),
+    );
+
+    const consoleMessages: ConsoleEntry[] = [];
+    page.on('console', (message) => {
+      consoleMessages.push({
+        type: message.type(),
+        text: message.text(),
+        url: message.location().url,
+      });
+    });
+    if (options.reload ?? true) {
+      await page.reload({ waitUntil: 'load', timeout: timeoutMs });
+    }
+    return { browser: connected, page, consoleMessages, output: () => output, close };
+  } catch (error) {
+    await close();
+    throw error;
+  }
+}
