@@ -54,11 +54,13 @@ void ExternalContentHandler::requestStarted(QWebEngineUrlRequestJob *job)
         return;
     }
 
-    QByteArray mimeType
-        = QMimeDatabase()
-              .mimeTypeForFile(request.absoluteFilePath, QMimeDatabase::MatchDefault)
-              .name()
-              .toUtf8();
+    // Name and contents both decide the type, as for mimeTypeForFile(); the
+    // contents are peeked from the file already opened, never read again
+    // through a path that could have been re-pointed meanwhile.
+    QByteArray mimeType = QMimeDatabase()
+                              .mimeTypeForFileNameAndData(request.absoluteFilePath, file)
+                              .name()
+                              .toUtf8();
     if (mimeType.isEmpty())
         mimeType = QByteArrayLiteral("application/octet-stream");
     job->reply(mimeType, file);
