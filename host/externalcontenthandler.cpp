@@ -14,7 +14,7 @@ ExternalContentHandler::ExternalContentHandler(QObject *parent)
 
 void ExternalContentHandler::setRootDirectory(const QString &path)
 {
-    rootDirectory_ = QDir(path).absolutePath();
+    rootDirectory = QDir(path).absolutePath();
 }
 
 void ExternalContentHandler::requestStarted(QWebEngineUrlRequestJob *job)
@@ -26,7 +26,7 @@ void ExternalContentHandler::requestStarted(QWebEngineUrlRequestJob *job)
               job->fail(error);
           };
 
-    const ResolvedRequest request = resolveRequest(rootDirectory_, url);
+    const ResolvedRequest request = resolveRequest(rootDirectory, url);
     switch (request.outcome) {
     case ResolvedRequest::Unsupported:
         fail(tr("The requested path is not supported"), QWebEngineUrlRequestJob::UrlNotFound);
@@ -39,7 +39,7 @@ void ExternalContentHandler::requestStarted(QWebEngineUrlRequestJob *job)
         fail(tr("File not found in the selected directory\nDirectory: %1\nRelative path: "
                 "%2\nResolved "
                 "path: %3")
-                 .arg(rootDirectory_, request.relativePath, request.absoluteFilePath),
+                 .arg(rootDirectory, request.relativePath, request.absoluteFilePath),
             QWebEngineUrlRequestJob::UrlNotFound);
         return;
     case ResolvedRequest::File:

@@ -15,7 +15,7 @@ public:
     explicit ExternalContentHandler(QObject *parent = nullptr);
 
     void setRootDirectory(const QString &path);
-    QString rootDirectory() const { return rootDirectory_; }
+    QString currentRootDirectory() const { return rootDirectory; }
 
     void requestStarted(QWebEngineUrlRequestJob *job) override;
 
@@ -23,5 +23,5 @@ signals:
     void resourceError(const QString &url, const QString &reason);
 
 private:
-    QString rootDirectory_;
+    QString rootDirectory;
 };

@@ -303,7 +303,7 @@ void TestMainWindow::opensApplicationFileWithOddName()
     });
     window->openApplicationFile();
 
-    QCOMPARE(handler->rootDirectory(), root.path());
+    QCOMPARE(handler->currentRootDirectory(), root.path());
     const QUrl address(QStringLiteral("corvane://content/mvp/a%23b%2520c.html"));
     QTRY_COMPARE_WITH_TIMEOUT(viewOf(*window)->title(), QStringLiteral("odd name"), engineTimeout);
     QCOMPARE(viewOf(*window)->url(), address);
@@ -325,7 +325,7 @@ void TestMainWindow::opensApplicationFileWithOddName()
     // Back to the built-in page; the root stays.
     entryNamed(*window, QStringLiteral("Use bundled application"))->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(viewOf(*window)->url(), builtInAddress, engineTimeout);
-    QCOMPARE(handler->rootDirectory(), root.path());
+    QCOMPARE(handler->currentRootDirectory(), root.path());
 }
 
 void TestMainWindow::cancelledFileDialogChangesNothing()
@@ -333,7 +333,7 @@ void TestMainWindow::cancelledFileDialogChangesNothing()
     const QString log = logOf(*window);
     whenModalShown<QFileDialog>(window.get(), [](QFileDialog *dialog) { dialog->reject(); });
     window->openApplicationFile();
-    QCOMPARE(window->findChild<ExternalContentHandler *>()->rootDirectory(), QString());
+    QCOMPARE(window->findChild<ExternalContentHandler *>()->currentRootDirectory(), QString());
     QCOMPARE(logOf(*window), log);
     QCOMPARE(viewOf(*window)->url(), builtInAddress);
 }
