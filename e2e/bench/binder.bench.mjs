@@ -5,7 +5,10 @@
 //
 //   binder   - the application's binder on the runtime view's nodes;
 //   floor    - a plain loop writing the same attributes to the same nodes;
-//   changes  - that loop writing only the fills that changed;
+//   compare  - that loop writing an attribute only when the node holds
+//              another value;
+//   changes  - that loop writing only the fills that changed since its last
+//              delivery (remembered on the script side);
 //   rerender - React re-rendering the scheme with the values as props.
 //
 // and the JS heap after garbage collection before and after 1200 binder
@@ -29,8 +32,8 @@ const rounds = Number(process.argv[2] ?? 12);
 const SCHEMES = [1000, 2000];
 const HEAP_DELIVERIES = 1200;
 // Samples per variant and round; a React re-render is slow, so it gets fewer.
-const PER_ROUND = { binder: 30, floor: 30, changes: 30, rerender: 6 };
-const WARM_UP = { binder: 100, floor: 100, changes: 100, rerender: 20 };
+const PER_ROUND = { binder: 30, floor: 30, compare: 30, changes: 30, rerender: 6 };
+const WARM_UP = { binder: 100, floor: 100, compare: 100, changes: 100, rerender: 20 };
 
 const CHROMIUM_ARGS = [
   '--headless',
@@ -107,7 +110,7 @@ try {
     for (const [variant, n] of Object.entries(WARM_UP)) {
       await page.evaluate(([v, k]) => globalThis.binderBench.run(v, k), [variant, n]);
     }
-    const samples = { binder: [], floor: [], changes: [], rerender: [] };
+    const samples = Object.fromEntries(Object.keys(PER_ROUND).map((variant) => [variant, []]));
     for (let round = 0; round < rounds; round++) {
       for (const [variant, n] of Object.entries(PER_ROUND)) {
         const times = await page.evaluate(
@@ -122,7 +125,6 @@ try {
     }
     const binder = median(samples.binder);
     const floor = median(samples.floor);
-    const changes = median(samples.changes);
     const rerender = median(samples.rerender);
 
     const before = await heapUsed(cdp);
@@ -132,10 +134,9 @@ try {
     const after = await heapUsed(cdp);
 
     console.log(`load-${count}: one delivery of 50 values to ${count} bound rectangles (median)`);
-    console.log(`  binder    ${ms(binder)}  (${samples.binder.length} samples)`);
-    console.log(`  floor     ${ms(floor)}  (${samples.floor.length} samples)`);
-    console.log(`  changes   ${ms(changes)}  (${samples.changes.length} samples)`);
-    console.log(`  rerender  ${ms(rerender)}  (${samples.rerender.length} samples)`);
+    for (const [variant, times] of Object.entries(samples)) {
+      console.log(`  ${variant.padEnd(9)} ${ms(median(times))}  (${times.length} samples)`);
+    }
     console.log(`  binder / floor     ${(binder / floor).toFixed(2)}`);
     console.log(`  rerender / binder  ${(rerender / binder).toFixed(1)}`);
     console.log(

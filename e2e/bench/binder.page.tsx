@@ -5,8 +5,10 @@
 //
 //   floor    - a plain loop writing fill, visibility and the blink class onto
 //              the runtime view's own nodes, with the colour rule inlined;
+//   compare  - the same loop writing each attribute only when the node's own
+//              value differs;
 //   changes  - the same loop writing a fill only when it differs from the one
-//              it wrote last (kept on the script side), for comparison;
+//              it wrote last (kept on the script side);
 //   rerender - the scheme drawn by React through the same element renderer,
 //              every element's style resolved from the values passed as props.
 //
@@ -21,7 +23,7 @@ import { createSimulator, pointCatalogue } from '../../webapp/emulator';
 import { collectPointIds, resolveStyle, type Scheme } from '../../webapp/scheme';
 import { RuntimeView, renderElement } from '../../webapp/shell';
 
-export type Variant = 'binder' | 'floor' | 'changes' | 'rerender';
+export type Variant = 'binder' | 'floor' | 'compare' | 'changes' | 'rerender';
 
 export interface BinderBench {
   /** Draws and binds the load scheme of `count` rectangles; resolves with the bound nodes' count. */
@@ -136,6 +138,21 @@ function floorDeliver(nodes: Map<string, Element[]>, values: readonly PointValue
   }
 }
 
+function compareDeliver(nodes: Map<string, Element[]>, values: readonly PointValue[]): void {
+  for (let i = 0; i < values.length; i++) {
+    const value = values[i].value;
+    const list = nodes.get(values[i].id);
+    if (list === undefined) continue;
+    const fill = typeof value === 'number' && value >= 70 ? HOT : COLD;
+    for (let j = 0; j < list.length; j++) {
+      const node = list[j];
+      if (node.getAttribute('fill') !== fill) node.setAttribute('fill', fill);
+      if (node.getAttribute('visibility') !== 'visible') node.setAttribute('visibility', 'visible');
+      node.classList.toggle('mnemo-blink', false);
+    }
+  }
+}
+
 function changesDeliver(
   nodes: Map<string, Element[]>,
   lastFill: WeakMap<Element, string>,
@@ -164,6 +181,9 @@ function deliverOnce(state: Mounted, variant: Variant): void {
       break;
     case 'floor':
       floorDeliver(state.floorNodes, values);
+      break;
+    case 'compare':
+      compareDeliver(state.floorNodes, values);
       break;
     case 'changes':
       changesDeliver(state.floorNodes, state.lastFill, values);
