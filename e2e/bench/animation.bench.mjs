@@ -4,6 +4,8 @@
 // browser's processes spent meanwhile is printed side by side:
 //
 //   still    - the same scheme without marker classes;
+//   idle     - still, but with the marker clock ticking (a scheme with
+//              nothing marked at the moment);
 //   clock    - the marker classes with the built stylesheet and one marker clock
 //              (what the application does);
 //   perframe - for comparison, the classes animated by free-running CSS
@@ -32,7 +34,8 @@ const clockSource = readFileSync(
 const clockScript =
   ts.transpileModule(clockSource, {
     compilerOptions: { module: ts.ModuleKind.ESNext, target: ts.ScriptTarget.ES2021 },
-  }).outputText + "\nstartMarkerClock(document.getElementById('root'));";
+  }).outputText +
+  "\nstartMarkerClock(document.getElementById('root'));\nwindow.markerClockStarted = true;";
 
 // The naive alternative: each element runs its own animation from the moment
 // it got its class.
@@ -97,8 +100,22 @@ function schemeMarkup(marked) {
   return `<svg id="scheme" viewBox="0 0 960 560" width="960" height="560" preserveAspectRatio="xMidYMid meet">${parts.join('')}</svg>`;
 }
 
+/** The application frame around the scheme, as the shell draws it. */
+function frameMarkup(scheme) {
+  const entries = ['Насосная станция', 'Газотурбинный агрегат', 'Тепловой пункт'];
+  const buttons = entries.map(
+    (name, i) => `<button class="app__nav-item" aria-current="${i === 0}">${name}</button>`,
+  );
+  return `<nav class="app__nav"><div class="app__nav-title">Мнемосхемы</div>${buttons.join('')}</nav>
+    <main class="app__main">
+      <header class="app__head"><div class="app__title">Насосная станция №1</div></header>
+      <div class="app__stage"><div style="width:960px;height:560px">${scheme}</div></div>
+    </main>`;
+}
+
 const VARIANTS = {
   still: { marked: false, clock: false, extraStyle: '' },
+  idle: { marked: false, clock: true, extraStyle: '' },
   clock: { marked: true, clock: true, extraStyle: '' },
   perframe: { marked: true, clock: false, extraStyle: perFrameStyle },
 };
@@ -121,11 +138,11 @@ async function measure(page, pageSession, browserSession, variant) {
   const { marked, clock, extraStyle } = VARIANTS[variant];
   await page.setContent(
     `<style>${stylesheet}${extraStyle}</style>
-     <div class="orvo-root" id="root" style="width:960px;height:560px">${schemeMarkup(marked)}</div>`,
+     <div class="orvo-root app" id="root">${frameMarkup(schemeMarkup(marked))}</div>`,
   );
   if (clock) {
     await page.addScriptTag({ type: 'module', content: clockScript });
-    await page.waitForFunction("document.getElementById('root').hasAttribute('data-blink-phase')");
+    await page.waitForFunction('window.markerClockStarted === true');
   }
   await page.waitForTimeout(1000); // settle after loading
   const before = await processTimes(browserSession);
@@ -164,13 +181,13 @@ const browser = await chromium.launch({
   ],
 });
 try {
-  const page = await browser.newPage({ viewport: { width: 1200, height: 700 } });
+  const page = await browser.newPage({ viewport: { width: 1280, height: 720 } });
   const pageSession = await page.context().newCDPSession(page);
   await pageSession.send('Performance.enable', { timeDomain: 'threadTicks' });
   const browserSession = await browser.newBrowserCDPSession();
 
   // Warm-up: the first seconds of a fresh browser are busy with its own start.
-  await page.setContent(schemeMarkup(false));
+  await page.setContent(frameMarkup(schemeMarkup(false)));
   await page.waitForTimeout(3000);
 
   const results = Object.fromEntries(Object.keys(VARIANTS).map((name) => [name, []]));

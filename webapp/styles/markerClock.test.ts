@@ -32,10 +32,18 @@ describe('startMarkerClock', () => {
     root.getAttribute(FLOW_PHASE_ATTRIBUTE),
   ];
 
+  const mark = (className: string) => {
+    const node = document.createElementNS('http://www.w3.org/2000/svg', 'circle');
+    node.classList.add(className);
+    root.append(node);
+    return node;
+  };
+
   beforeEach(() => {
     vi.useFakeTimers();
     root = document.createElement('div');
     document.body.append(root);
+    mark('mnemo-blink');
   });
 
   afterEach(() => {
@@ -70,11 +78,7 @@ describe('startMarkerClock', () => {
 
   it('runs one timer however many elements are marked', () => {
     vi.setSystemTime(SECOND);
-    for (let i = 0; i < 200; i += 1) {
-      const lamp = document.createElementNS('http://www.w3.org/2000/svg', 'circle');
-      lamp.classList.add('mnemo-blink');
-      root.append(lamp);
-    }
+    for (let i = 0; i < 200; i += 1) mark(i % 2 ? 'mnemo-blink' : 'mnemo-flow');
     const stop = startMarkerClock(root);
     expect(vi.getTimerCount()).toBe(1);
     vi.advanceTimersByTime(10_000);
@@ -95,6 +99,21 @@ describe('startMarkerClock', () => {
     // Eight ticks, but four blink changes: the markers' styles are
     // invalidated no more often than their look changes.
     expect(records).toHaveLength(4);
+    stop();
+  });
+
+  it('rests while nothing is marked and shows the phase from the next tick on', () => {
+    root.replaceChildren();
+    vi.setSystemTime(SECOND + 500);
+    const stop = startMarkerClock(root);
+    vi.advanceTimersByTime(1_000);
+    expect(phases()).toEqual([null, null]);
+
+    mark('mnemo-flow'); // SECOND + 1500
+    vi.advanceTimersByTime(249);
+    expect(phases()).toEqual([null, null]);
+    vi.advanceTimersByTime(1); // SECOND + 1750
+    expect(phases()).toEqual(['off', '3']);
     stop();
   });
 

@@ -18,6 +18,8 @@ export const FLOW_STEPS = 4;
 export const BLINK_PHASE_ATTRIBUTE = 'data-blink-phase';
 export const FLOW_PHASE_ATTRIBUTE = 'data-flow-phase';
 
+const MARKED = '.mnemo-blink, .mnemo-flow';
+
 export type BlinkPhase = 'on' | 'off';
 
 export interface MarkerPhase {
@@ -44,8 +46,11 @@ function setAttributeIfChanged(root: Element, name: string, value: string): void
 /**
  * Starts the marker clock on `root` and returns the operation that stops it.
  * One timer serves every marked element below the root, however many there
- * are. Stopping removes the phase attributes, so markers then show their
- * steady look; a second stop does nothing.
+ * are, and the root is touched only when a phase changes. Stopping removes
+ * the phase attributes, so markers then show their steady look; a second
+ * stop does nothing.
+ *
+ * Call it once for the application's root, for the root's whole life.
  */
 export function startMarkerClock(root: Element): () => void {
   let timer: ReturnType<typeof setTimeout> | undefined;
@@ -53,9 +58,14 @@ export function startMarkerClock(root: Element): () => void {
 
   const tick = (): void => {
     const now = Date.now();
-    const phase = markerPhaseAt(now);
-    setAttributeIfChanged(root, BLINK_PHASE_ATTRIBUTE, phase.blink);
-    setAttributeIfChanged(root, FLOW_PHASE_ATTRIBUTE, String(phase.flow));
+    // A phase change costs the page a frame even when nothing shows it, so
+    // the phases rest while nothing below the root is marked. A marker that
+    // appears meanwhile shows the right phase from the next tick on.
+    if (root.querySelector(MARKED) !== null) {
+      const phase = markerPhaseAt(now);
+      setAttributeIfChanged(root, BLINK_PHASE_ATTRIBUTE, phase.blink);
+      setAttributeIfChanged(root, FLOW_PHASE_ATTRIBUTE, String(phase.flow));
+    }
     // Re-armed for the next step boundary each time, so the ticks stay on
     // the wall clock's step grid (timers drift, and the clock may be set).
     timer = setTimeout(tick, FLOW_STEP_MS - (now % FLOW_STEP_MS));
