@@ -125,6 +125,39 @@ describe('applyElement', () => {
     expect(applied(el, [point('P', 61.25), undefined]).textContent).toBe('— %');
   });
 
+  it('touches the node only where a repeated value changes something', async () => {
+    const el = element({
+      id: 'v',
+      type: 'value',
+      style: { fill: '#111' },
+      conditions: [alarmRule],
+    });
+    const node = applied(el, [point('P', 50)]);
+    const records: MutationRecord[] = [];
+    const observer = new MutationObserver((list) => records.push(...list));
+    observer.observe(node, {
+      attributes: true,
+      childList: true,
+      characterData: true,
+      subtree: true,
+    });
+
+    applyElement(node, el, point('P', 50));
+    await Promise.resolve();
+    expect(records).toEqual([]);
+
+    applyElement(node, el, point('P', 80));
+    await Promise.resolve();
+    observer.disconnect();
+    expect(records.map((r) => r.attributeName ?? r.type).sort()).toEqual([
+      'childList',
+      'class',
+      'fill',
+    ]);
+    expect(node).toHaveAttribute('fill', '#d04545');
+    expect(node.textContent).toBe('80');
+  });
+
   it.each([
     ['keeps a rule text after the rule stops holding', {}, ['АВАРИЯ', 'АВАРИЯ']],
     ['returns to a base text of its own', { text: 'Норма' }, ['АВАРИЯ', 'Норма']],

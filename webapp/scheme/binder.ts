@@ -40,10 +40,10 @@ export function applyElement(
   applyStyle(node, style);
   switch (element.type) {
     case 'value':
-      node.textContent = formatValue(element, value);
+      writeText(node, formatValue(element, value));
       break;
     case 'text':
-      if (style.text !== undefined && style.text !== null) node.textContent = String(style.text);
+      if (style.text !== undefined && style.text !== null) writeText(node, String(style.text));
       break;
     case 'polyline':
       node.classList.toggle('mnemo-flow', style.flow === true);
@@ -60,6 +60,11 @@ export function applyElement(
       void unknownType;
     }
   }
+}
+
+/** Replaces the node's text unless it already reads so (see `writeAttribute`). */
+function writeText(node: Element, text: string): void {
+  if (node.textContent !== text) node.textContent = text;
 }
 
 export function createBinder(

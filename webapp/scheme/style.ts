@@ -43,10 +43,20 @@ function present(value: unknown): boolean {
  * on every call.
  */
 export function applyStyle(node: Element, style: ElementStyle): void {
-  if (present(style.fill)) node.setAttribute('fill', String(style.fill));
-  if (present(style.stroke)) node.setAttribute('stroke', String(style.stroke));
-  if (present(style.strokeWidth)) node.setAttribute('stroke-width', String(style.strokeWidth));
-  if (present(style.opacity)) node.setAttribute('opacity', String(style.opacity));
-  node.setAttribute('visibility', style.visible === false ? 'hidden' : 'visible');
+  if (present(style.fill)) writeAttribute(node, 'fill', String(style.fill));
+  if (present(style.stroke)) writeAttribute(node, 'stroke', String(style.stroke));
+  if (present(style.strokeWidth)) writeAttribute(node, 'stroke-width', String(style.strokeWidth));
+  if (present(style.opacity)) writeAttribute(node, 'opacity', String(style.opacity));
+  writeAttribute(node, 'visibility', style.visible === false ? 'hidden' : 'visible');
   node.classList.toggle('mnemo-blink', style.blink === true);
+}
+
+/**
+ * Sets an attribute unless the node already holds that very text. The node
+ * ends exactly as after an unconditional write, but most deliveries change
+ * few colours, and reading an attribute costs a fraction of writing one
+ * (a write, even of the same text, invalidates the node's style).
+ */
+export function writeAttribute(node: Element, name: string, value: string): void {
+  if (node.getAttribute(name) !== value) node.setAttribute(name, value);
 }
