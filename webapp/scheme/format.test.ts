@@ -18,6 +18,14 @@ describe('formatValue', () => {
     ['61.25 to 1 digit with a suffix', { fractionDigits: 1, suffix: ' %' }, 61.25, '61.3 %'],
     ['1.005 to 2 digits (stored just below the half)', { fractionDigits: 2 }, 1.005, '1.00'],
     ['61 padded to 1 digit', { fractionDigits: 1 }, 61, '61.0'],
+    ['-0.5 to 0 digits', { fractionDigits: 0 }, -0.5, '-1'],
+    ['-0 to 1 digit', { fractionDigits: 1 }, -0, '0.0'],
+    ['-0 without digits', {}, -0, '0'],
+    // no exponent notation with fixed digits, however large the number
+    ['1e21 to 1 digit', { fractionDigits: 1 }, 1e21, '1000000000000000000000.0'],
+    ['-2^70 to 0 digits', { fractionDigits: 0 }, -(2 ** 70), '-1180591620717411303424'],
+    ['1e20 to 2 digits', { fractionDigits: 2 }, 1e20, '100000000000000000000.00'],
+    ['Infinity with digits', { fractionDigits: 1 }, Infinity, 'Infinity'],
     // shortest decimal text
     ['61 without digits', {}, 61, '61'],
     ['4.3 without digits', {}, 4.3, '4.3'],

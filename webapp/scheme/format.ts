@@ -13,6 +13,19 @@ function fixedDigits(fractionDigits: unknown): number | undefined {
 }
 
 /**
+ * `v` with exactly `digits` digits after the point. From 1e21 on the
+ * platform's conversion switches to exponent notation ("1e+21"); numbers that
+ * large are whole, so their exact decimal text is that of the integer.
+ */
+function fixedText(v: number, digits: number): string {
+  if (Number.isFinite(v) && Math.abs(v) >= 1e21) {
+    const whole = BigInt(v).toString();
+    return digits === 0 ? whole : `${whole}.${'0'.repeat(digits)}`;
+  }
+  return v.toFixed(digits);
+}
+
+/**
  * The text of a "value" element: prefix, the value and suffix. A number is
  * written with exactly `fractionDigits` digits (halfway cases of its exact
  * binary value away from zero: 185.5 → "186") or, without them, as its
@@ -26,7 +39,7 @@ export function formatValue(element: SchemeElement, value: PointValue | undefine
   let text: string;
   if (typeof v === 'number') {
     const digits = fixedDigits(element.fractionDigits);
-    text = digits === undefined ? String(v) : v.toFixed(digits);
+    text = digits === undefined ? String(v) : fixedText(v, digits);
   } else {
     text = String(v);
   }
