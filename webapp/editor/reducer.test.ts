@@ -214,6 +214,12 @@ describe('select', () => {
     const next = editorReducer(state, { type: 'select', ids: selectIds, additive });
     expect(next.selectedIds).toEqual(expected);
   });
+
+  it('additive deselects an id that the selection holds twice', () => {
+    const state = run(threeRects(), { type: 'select', ids: ['a', 'b', 'a'] });
+    const next = editorReducer(state, { type: 'select', ids: ['a'], additive: true });
+    expect(next.selectedIds).toEqual(['b']);
+  });
 });
 
 describe('update and updateMany', () => {

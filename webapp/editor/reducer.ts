@@ -86,14 +86,11 @@ function select(state: EditorState, ids: readonly string[], additive: boolean): 
   if (!additive) {
     return withSelection(state, [...ids]);
   }
-  const next = [...state.selectedIds];
+  let next = [...state.selectedIds];
   for (const id of ids) {
-    const index = next.indexOf(id);
-    if (index >= 0) {
-      next.splice(index, 1);
-    } else {
-      next.push(id);
-    }
+    // A selection given with an id twice loses every copy of it, so that a
+    // toggled element is no longer selected.
+    next = next.includes(id) ? next.filter((selected) => selected !== id) : [...next, id];
   }
   return withSelection(state, next);
 }
