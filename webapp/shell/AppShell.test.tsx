@@ -83,6 +83,34 @@ describe('AppShell', () => {
     expect(document.querySelector('[data-element-id="b-lamp"]')).toHaveAttribute('fill', '#3fb54a');
   });
 
+  it('offers one button per entry when two share an id, showing the later scheme', () => {
+    const error = vi.spyOn(console, 'error').mockImplementation(() => {});
+    const registry = createSchemeRegistry([
+      { id: 'x', name: 'Первая', scheme: scheme('x', 'Ранняя') },
+      { id: 'y', name: 'Вторая', scheme: scheme('y', 'Другая') },
+      { id: 'x', name: 'Третья', scheme: scheme('x', 'Поздняя') },
+    ]);
+    render(<AppShell registry={registry} dataSource={fakeDataSource().source} />);
+    fireEvent.click(screen.getByText('Вторая'));
+    fireEvent.click(screen.getByText('Третья'));
+    const warnings = error.mock.calls.slice();
+    error.mockRestore();
+
+    expect(screen.getAllByRole('button').map((b) => b.textContent)).toEqual([
+      'Первая',
+      'Вторая',
+      'Третья',
+    ]);
+    expect(screen.getAllByRole('button').map((b) => b.getAttribute('aria-current'))).toEqual([
+      'true',
+      'false',
+      'true',
+    ]);
+    expect(screen.getByTestId('scheme-title')).toHaveTextContent('Поздняя');
+    // React reports children that share a key, and may then drop or repeat them.
+    expect(warnings).toEqual([]);
+  });
+
   it('binds live values into the drawn nodes and stops the binder on unmount', () => {
     const data = fakeDataSource();
     const registry = createSchemeRegistry([{ id: 'a', name: 'A', scheme: scheme('a', 'A') }]);

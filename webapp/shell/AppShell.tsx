@@ -25,9 +25,10 @@ export function AppShell({ registry, dataSource }: AppShellProps) {
     <div className="orvo-root app" ref={rootRef}>
       <nav className="app__nav">
         <div className="app__nav-title">Мнемосхемы</div>
-        {entries.map((entry) => (
+        {/* Keyed by place: two entries may share an id, and the list never changes. */}
+        {entries.map((entry, index) => (
           <button
-            key={entry.id}
+            key={index}
             type="button"
             className="app__nav-item"
             data-scheme={entry.id}
