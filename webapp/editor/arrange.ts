@@ -11,6 +11,17 @@ export type AlignMode =
 
 export type ReorderMode = 'front' | 'back' | 'forward' | 'backward';
 
+const ALIGN_MODES: ReadonlySet<string> = new Set<AlignMode>([
+  'left',
+  'hcenter',
+  'right',
+  'top',
+  'vcenter',
+  'bottom',
+  'hdistribute',
+  'vdistribute',
+]);
+
 /** 1 turns clockwise, -1 counter-clockwise. */
 export type RotationDirection = 1 | -1;
 
@@ -85,10 +96,9 @@ function alignTargets(
       case 'hdistribute':
       case 'vdistribute':
         return distributeTargets(mode === 'hdistribute' ? 'x' : 'y', items);
-      default: {
-        const never: never = mode;
-        return never;
-      }
+      default:
+        // Not a mode of this editor: nothing moves.
+        return new Map();
     }
     moves.set(e.id, moved);
   }
@@ -113,8 +123,8 @@ function distributeTargets(
 }
 
 /**
- * Aligns or distributes the listed elements. Returns undefined when too few
- * of them are in the list for the mode to apply.
+ * Aligns or distributes the listed elements. Returns undefined for a mode it
+ * does not know and when too few of them are in the list for the mode to apply.
  */
 export function alignElements(
   elements: readonly SchemeElement[],
@@ -122,7 +132,7 @@ export function alignElements(
   mode: AlignMode,
 ): readonly SchemeElement[] | undefined {
   const items = listedElements(elements, ids);
-  if (items.length < alignMinimum(mode)) {
+  if (!ALIGN_MODES.has(mode) || items.length < alignMinimum(mode)) {
     return undefined;
   }
   return replaceElements(elements, alignTargets(mode, items));
@@ -160,10 +170,9 @@ export function reorderElements(
         }
       }
       break;
-    default: {
-      const never: never = mode;
-      return never;
-    }
+    default:
+      // Not a mode of this editor: the order stays.
+      return elements;
   }
   return next.every((element, index) => element === elements[index]) ? elements : next;
 }

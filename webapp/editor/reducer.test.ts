@@ -68,6 +68,14 @@ describe('commands that change nothing return the very same state', () => {
     ['undo with an empty history', { type: 'undo' }],
     ['redo with an empty future', { type: 'redo' }],
     ['copy with nothing selected', { type: 'copy' }],
+    [
+      'align with a mode it does not know',
+      { type: 'align', ids: ['a', 'b', 'c'], mode: 'diagonal' as AlignMode },
+    ],
+    [
+      'reorder with a mode it does not know',
+      { type: 'reorder', ids: ['a'], mode: 'top' as 'front' },
+    ],
   ])('%s', (_, action) => {
     const state = threeRects();
     expect(editorReducer(state, action)).toBe(state);
