@@ -11,15 +11,83 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResource>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTranslator>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
+#include <QtEndian>
+
+#include <iterator>
 
 namespace {
 
 constexpr char catalogue[] = ":/tr/corvane-ui-tr.qm";
+
+struct Message
+{
+    const char *context;
+    const char *source;
+    const char *russian;
+};
+
+// Every message of the host, and nothing else, is in the catalogue.
+constexpr Message messages[] = {
+    { "MainWindow", "Application", "Меню" },
+    { "MainWindow", "Open application file...", "Открыть файл WEB-приложения..." },
+    { "MainWindow", "Open URL...", "Открыть URL..." },
+    { "MainWindow", "Use bundled application", "Использовать встроенное WEB-приложение" },
+    { "MainWindow", "WebView log", "WebView консоль" },
+    { "MainWindow", "Open URL", "Открыть URL" },
+    { "MainWindow", "Website address:", "Адрес:" },
+    { "MainWindow", "Could not open URL\n%1", "Не удалось открыть URL\n%1" },
+    { "MainWindow", "Page loading error\n%1\nCode %2: %3",
+        "Ошибка загрузки страницы\n%1\nCode %2: %3" },
+    { "MainWindow", "Select application file", "Выбор файла приложения" },
+    { "MainWindow", "All files (*)", "Все файлы (*)" },
+    { "MainWindow", "Opening external file\nFile: %1\nResource directory: %2",
+        "Открытие внешнего файла\nФайл: %1\nДиректория: %2" },
+    { "MainWindow", "Resource loading error\n%1\n%2", "Ошибка загрузки ресурса\n%1\n%2" },
+    { "ExternalContentHandler", "The requested path is not supported",
+        "Запрошенный путь не поддерживается" },
+    { "ExternalContentHandler", "Access to a file outside the selected directory is denied",
+        "Доступ к файлу за пределами выбранной директории запрещён" },
+    { "ExternalContentHandler",
+        "File not found in the selected directory\nDirectory: %1\nRelative path: %2\n"
+        "Resolved path: %3",
+        "Файл не найден в выбранной папке\nПапка: %1\nОтносительный путь: %2\n"
+        "Итоговый путь: %3" },
+    { "ExternalContentHandler", "Could not open file for reading",
+        "Не получилось открыть файл на чтение" },
+    { "WebConsolePage", "JavaScript message", "JS сообщение" },
+    { "WebConsolePage", "JavaScript warning", "JS warning" },
+    { "WebConsolePage", "JavaScript error", "JS error" },
+    { "WebViewLogDialog", "WebView log", "WebView сообщения" },
+    { "WebViewLogDialog", "Clear", "Очистить" },
+    { "WebViewLogDialog", "Close", "Закрыть" },
+};
+
+// A binary catalogue is a 16-byte magic number followed by sections, each a
+// one-byte tag and a big-endian 32-bit length; the hash section (tag 0x42)
+// holds one 8-byte entry per message. Returns -1 for a malformed catalogue.
+int messageCountOf(const QByteArray &data)
+{
+    constexpr int magicSize = 16;
+    constexpr char hashesTag = 0x42;
+    qsizetype at = magicSize;
+    while (at + 5 <= data.size()) {
+        const char tag = data.at(at);
+        const quint32 length = qFromBigEndian<quint32>(data.constData() + at + 1);
+        at += 5;
+        if (length > quint32(data.size() - at))
+            return -1;
+        if (tag == hashesTag)
+            return length % 8 == 0 ? int(length / 8) : -1;
+        at += length;
+    }
+    return -1;
+}
 
 class ProbePage : public WebConsolePage
 {
@@ -37,6 +105,7 @@ class TestCatalogue : public QObject
 private slots:
     void translatesEveryMessage_data();
     void translatesEveryMessage();
+    void shipsOnlyTheseMessagesUncompressed();
     void hostSpeaksRussian();
 };
 
@@ -46,41 +115,10 @@ void TestCatalogue::translatesEveryMessage_data()
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<QString>("russian");
 
-    const auto row = [](const char *context, const char *source, const char *russian) {
-        QTest::addRow("%s: %s", context, source)
-            << QByteArray(context) << QByteArray(source) << QString::fromUtf8(russian);
-    };
-    row("MainWindow", "Application", "Меню");
-    row("MainWindow", "Open application file...", "Открыть файл WEB-приложения...");
-    row("MainWindow", "Open URL...", "Открыть URL...");
-    row("MainWindow", "Use bundled application", "Использовать встроенное WEB-приложение");
-    row("MainWindow", "WebView log", "WebView консоль");
-    row("MainWindow", "Open URL", "Открыть URL");
-    row("MainWindow", "Website address:", "Адрес:");
-    row("MainWindow", "Could not open URL\n%1", "Не удалось открыть URL\n%1");
-    row("MainWindow", "Page loading error\n%1\nCode %2: %3",
-        "Ошибка загрузки страницы\n%1\nCode %2: %3");
-    row("MainWindow", "Select application file", "Выбор файла приложения");
-    row("MainWindow", "All files (*)", "Все файлы (*)");
-    row("MainWindow", "Opening external file\nFile: %1\nResource directory: %2",
-        "Открытие внешнего файла\nФайл: %1\nДиректория: %2");
-    row("MainWindow", "Resource loading error\n%1\n%2", "Ошибка загрузки ресурса\n%1\n%2");
-    row("ExternalContentHandler", "The requested path is not supported",
-        "Запрошенный путь не поддерживается");
-    row("ExternalContentHandler", "Access to a file outside the selected directory is denied",
-        "Доступ к файлу за пределами выбранной директории запрещён");
-    row("ExternalContentHandler",
-        "File not found in the selected directory\nDirectory: %1\nRelative path: %2\nResolved "
-        "path: %3",
-        "Файл не найден в выбранной папке\nПапка: %1\nОтносительный путь: %2\nИтоговый путь: %3");
-    row("ExternalContentHandler", "Could not open file for reading",
-        "Не получилось открыть файл на чтение");
-    row("WebConsolePage", "JavaScript message", "JS сообщение");
-    row("WebConsolePage", "JavaScript warning", "JS warning");
-    row("WebConsolePage", "JavaScript error", "JS error");
-    row("WebViewLogDialog", "WebView log", "WebView сообщения");
-    row("WebViewLogDialog", "Clear", "Очистить");
-    row("WebViewLogDialog", "Close", "Закрыть");
+    for (const Message &message : messages) {
+        QTest::addRow("%s: %s", message.context, message.source) << QByteArray(
+            message.context) << QByteArray(message.source) << QString::fromUtf8(message.russian);
+    }
 }
 
 void TestCatalogue::translatesEveryMessage()
@@ -93,6 +131,14 @@ void TestCatalogue::translatesEveryMessage()
     QVERIFY(translator.load(QLatin1String(catalogue)));
     QCOMPARE(translator.language(), QStringLiteral("ru_RU"));
     QCOMPARE(translator.translate(context.constData(), source.constData(), nullptr, -1), russian);
+}
+
+void TestCatalogue::shipsOnlyTheseMessagesUncompressed()
+{
+    const QResource resource { QString::fromLatin1(catalogue) };
+    QVERIFY(resource.isValid());
+    QCOMPARE(resource.compressionAlgorithm(), QResource::NoCompression);
+    QCOMPARE(messageCountOf(resource.uncompressedData()), int(std::size(messages)));
 }
 
 void TestCatalogue::hostSpeaksRussian()
