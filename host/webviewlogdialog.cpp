@@ -8,6 +8,35 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include <functional>
+
+namespace {
+
+// On a language change QDialogButtonBox puts the platform's own texts back on
+// its standard buttons, after the dialog's changeEvent has set its own; then it
+// passes the change on to those buttons. A filter on the button therefore sees
+// the change last and can set the dialog's text again.
+class LanguageChangeFilter : public QObject
+{
+public:
+    LanguageChangeFilter(QObject *parent, std::function<void()> react)
+        : QObject(parent)
+        , react(std::move(react))
+    { }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::LanguageChange)
+            react();
+        return false;
+    }
+
+private:
+    std::function<void()> react;
+};
+
+} // namespace
+
 WebViewLogDialog::WebViewLogDialog(QWidget *parent)
     : QDialog(parent)
 {
@@ -20,6 +49,9 @@ WebViewLogDialog::WebViewLogDialog(QWidget *parent)
     layout->addWidget(logView);
 
     buttonBox = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    QPushButton *closeButton = buttonBox->button(QDialogButtonBox::Close);
+    closeButton->installEventFilter(new LanguageChangeFilter(
+        closeButton, [closeButton] { closeButton->setText(tr("Close")); }));
     clearButton = buttonBox->addButton(QString(), QDialogButtonBox::ResetRole);
     connect(clearButton, &QAbstractButton::clicked, logView, &QPlainTextEdit::clear);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QWidget::hide);

@@ -167,9 +167,13 @@ void TestCatalogue::hostSpeaksRussian()
         buttons << button->text();
     QVERIFY2(buttons.contains(QStringLiteral("Очистить")), qPrintable(buttons.join(',')));
 
-    // The language change that installing the catalogue posts keeps the menu whole.
+    // The language change that installing the catalogue posts keeps the menu
+    // whole and the log window's texts Russian.
     QCoreApplication::processEvents();
     QCOMPARE(menu->actions().size(), 5);
+    QCOMPARE(menu->title(), QStringLiteral("Меню"));
+    QCOMPARE(log->windowTitle(), QStringLiteral("WebView сообщения"));
+    QCOMPARE(box->button(QDialogButtonBox::Close)->text(), QStringLiteral("Закрыть"));
 
     // A failed load is reported in Russian with the untranslated "Code ".
     auto *view = window.findChild<QWebEngineView *>();

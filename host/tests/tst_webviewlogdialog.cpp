@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTranslator>
 
 namespace {
 
@@ -39,6 +40,20 @@ QStringList blocksOf(const QTextDocument *document)
     return blocks;
 }
 
+// Any lookup answers with its context and source text, so a language change
+// and the context of each text can be seen.
+class MarkingTranslator : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
+    {
+        return QStringLiteral("<%1:%2>").arg(
+            QString::fromLatin1(context), QString::fromUtf8(sourceText));
+    }
+};
+
 } // namespace
 
 class TestWebViewLogDialog : public QObject
@@ -53,6 +68,7 @@ private slots:
     void keepsNewestTwoThousandBlocks();
     void clearEmptiesViewAndNextEntryStartsAtTop();
     void closeHidesAndEntriesSurvive();
+    void followsLanguageChanges();
 };
 
 void TestWebViewLogDialog::startsHiddenWithEnglishTexts()
@@ -184,6 +200,30 @@ void TestWebViewLogDialog::closeHidesAndEntriesSurvive()
     QVERIFY(!dialog->isVisible());
     QVERIFY(guard);
     QCOMPARE(logViewOf(*dialog)->document()->blockCount(), 4);
+}
+
+void TestWebViewLogDialog::followsLanguageChanges()
+{
+    WebViewLogDialog dialog;
+    dialog.appendMessage(QStringLiteral("written before"));
+    const QString log = logViewOf(dialog)->toPlainText();
+    QAbstractButton *clear = buttonWithRole(dialog, QDialogButtonBox::ResetRole);
+    QAbstractButton *close = buttonWithRole(dialog, QDialogButtonBox::RejectRole);
+
+    MarkingTranslator translator;
+    for (int round = 0; round < 2; ++round) {
+        QVERIFY(QCoreApplication::installTranslator(&translator));
+        QTRY_COMPARE(dialog.windowTitle(), QStringLiteral("<WebViewLogDialog:WebView log>"));
+        QCOMPARE(clear->text(), QStringLiteral("<WebViewLogDialog:Clear>"));
+        QCOMPARE(close->text(), QStringLiteral("<WebViewLogDialog:Close>"));
+
+        QVERIFY(QCoreApplication::removeTranslator(&translator));
+        QTRY_COMPARE(dialog.windowTitle(), QStringLiteral("WebView log"));
+        QCOMPARE(clear->text(), QStringLiteral("Clear"));
+        QCOMPARE(close->text(), QStringLiteral("Close"));
+    }
+    QCOMPARE(dialog.findChild<QDialogButtonBox *>()->buttons().size(), 2);
+    QCOMPARE(logViewOf(dialog)->toPlainText(), log);
 }
 
 QTEST_MAIN(TestWebViewLogDialog)
