@@ -113,6 +113,7 @@ class TestExternalContentHandler : public QObject
     Q_OBJECT
 
 private slots:
+    void registersSchemeWithHostSyntax();
     void refusesRequest_data();
     void refusesRequest();
     void servesFileWithItsType_data();
@@ -121,6 +122,16 @@ private slots:
     void refusesUnreadableFile();
     void secondRootMovesRequests();
 };
+
+void TestExternalContentHandler::registersSchemeWithHostSyntax()
+{
+    const QWebEngineUrlScheme scheme = QWebEngineUrlScheme::schemeByName(corvaneSchemeName);
+    QCOMPARE(scheme.name(), QByteArrayLiteral("corvane"));
+    QCOMPARE(scheme.syntax(), QWebEngineUrlScheme::Syntax::Host);
+    QCOMPARE(scheme.defaultPort(), int(QWebEngineUrlScheme::PortUnspecified));
+    // Secure, local, local access, CORS and fetch; nothing else.
+    QCOMPARE(int(scheme.flags()), 0x187);
+}
 
 void TestExternalContentHandler::refusesRequest_data()
 {
