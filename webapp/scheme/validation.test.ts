@@ -163,11 +163,16 @@ describe('validateElements', () => {
       [
         rect({ id: 'a', type: 'polyline', points: [0, 0, 'a'] }),
         rect({ id: 'b', type: 'polyline', points: [0, 0, Number.NaN, 1] }),
+        // eslint-disable-next-line no-sparse-arrays
+        rect({ id: 'c', type: 'polyline', points: [0, 0, , 1] }),
+        rect({ id: 'd', type: 'polyline', points: new Array(4) }),
       ],
       [
         'polyline a: points must be even and >= 4',
         'polyline a: points must be finite numbers',
         'polyline b: points must be finite numbers',
+        'polyline c: points must be finite numbers',
+        'polyline d: points must be finite numbers',
       ],
     ],
     [

@@ -93,7 +93,8 @@ export function validateElements(elements: readonly unknown[]): string[] {
         if (points.length < 4 || points.length % 2 !== 0) {
           errors.push(`polyline ${label}: points must be even and >= 4`);
         }
-        if (!points.every(isFiniteNumber)) {
+        // Array.from visits holes as undefined, which every() would skip.
+        if (!Array.from(points).every(isFiniteNumber)) {
           errors.push(`polyline ${label}: points must be finite numbers`);
         }
       }
