@@ -142,6 +142,16 @@ void TestMainWindow::startsWithBuiltInApplicationAndFixedTitle()
     QCOMPARE(window->windowTitle(), QStringLiteral("corvane-ui  v0.0.0 build 1"));
     QCOMPARE(appMenuOf(*window)->title(), QStringLiteral("Application"));
 
+    // The view owns the page, which serves every "corvane" request through the
+    // window's handler on the engine's default profile; the log starts hidden.
+    QWebEnginePage *page = viewOf(*window)->page();
+    QCOMPARE(page->parent(), viewOf(*window));
+    QCOMPARE(page->profile(), QWebEngineProfile::defaultProfile());
+    const QWebEngineUrlSchemeHandler *handler = window->findChild<ExternalContentHandler *>();
+    QVERIFY(handler);
+    QCOMPARE(page->profile()->urlSchemeHandler(corvaneSchemeName), handler);
+    QVERIFY(!window->findChild<QDialog *>()->isVisible());
+
     // The failed built-in page is reported with the engine's code and text.
     static const QRegularExpression report(
         QStringLiteral("(^|\\n)\\[[^\\]]+\\] Page loading error\\nqrc:/mvp/index.html\\n"
