@@ -67,45 +67,69 @@ describe('pointCatalogue', () => {
     expect(generic[1]).toEqual({ id: 'p2', kind: 'analog', min: 0, max: 100 });
   });
 
-  it.each<[string, PointDefinition]>([
-    [
-      'FT-103',
-      {
-        id: 'FT-103',
+  // Analog rows: id, max, unit, description, nominal (also the initial value).
+  const analogRows: [string, number, string, string, number][] = [
+    ['LT-101', 100, '%', 'уровень в Б-1', 61],
+    ['LT-102', 100, '%', 'уровень в Б-2', 18],
+    ['PT-102', 10, 'бар', 'давление в коллекторе', 4.3],
+    ['FT-103', 250, 'м\u00b3/ч', 'расход на выходе', 185],
+    ['ST-201', 8200, 'об/мин', 'обороты ротора', 7940],
+    ['TE-202', 650, '\u00b0C', 'температура за турбиной', 512],
+    ['PT-203', 40, 'бар', 'давление топливного газа', 24],
+    ['GE-204', 25, 'МВт', 'активная мощность', 21.4],
+    ['VB-205', 12, 'мм/с', 'вибрация опоры', 8.9],
+    ['HV-203', 100, '%', 'положение топливного клапана', 42],
+    ['TE-301', 120, '\u00b0C', 'подача первичного контура', 92],
+    ['TE-302', 120, '\u00b0C', 'обратка первичного контура', 63],
+    ['TE-303', 100, '\u00b0C', 'подача отопления', 78],
+    ['TE-304', 100, '\u00b0C', 'обратка отопления', 54],
+    ['PT-305', 6, 'бар', 'давление контура отопления', 2.6],
+    ['HV-305', 100, '%', 'регулирующий клапан отопления', 46],
+  ];
+  // Discrete rows: id, description, initial, flip chance.
+  const discreteRows: [string, string, boolean, number][] = [
+    ['NS-101', 'насос Н-1', true, 0.005],
+    ['NS-102', 'насос Н-2 (резерв)', false, 0.005],
+    ['XV-101', 'задвижки нитки А', true, 0.003],
+    ['XV-102', 'задвижки нитки Б', false, 0.003],
+    ['GS-206', 'генератор в сети', true, 0.002],
+    ['NS-301', 'циркуляционный насос Н-3', true, 0.005],
+    ['BS-306', 'горелка котла К-1', true, 0.004],
+  ];
+
+  it.each(analogRows)(
+    'defines the analog point %s with every field of its row',
+    (id, max, unit, description, nominal) => {
+      expect(definition(id)).toStrictEqual({
+        id,
         kind: 'analog',
         min: 0,
-        max: 250,
-        unit: 'м\u00b3/ч',
-        description: 'расход на выходе',
-        nominal: 185,
-        initial: 185,
-      },
-    ],
-    [
-      'TE-202',
-      {
-        id: 'TE-202',
-        kind: 'analog',
-        min: 0,
-        max: 650,
-        unit: '\u00b0C',
-        description: 'температура за турбиной',
-        nominal: 512,
-        initial: 512,
-      },
-    ],
-    [
-      'NS-102',
-      {
-        id: 'NS-102',
+        max,
+        unit,
+        description,
+        nominal,
+        initial: nominal,
+      });
+    },
+  );
+
+  it.each(discreteRows)(
+    'defines the discrete point %s with every field of its row',
+    (id, description, initial, flipChance) => {
+      expect(definition(id)).toStrictEqual({
+        id,
         kind: 'discrete',
-        description: 'насос Н-2 (резерв)',
-        initial: false,
-        flipChance: 0.005,
-      },
-    ],
-  ])('defines %s with every field of its row', (id, expected) => {
-    expect(definition(id)).toStrictEqual(expected);
+        description,
+        initial,
+        flipChance,
+      });
+    },
+  );
+
+  it('spells the descriptions in Cyrillic only', () => {
+    for (const point of pointCatalogue.slice(0, 23)) {
+      expect(point.description).not.toMatch(/[A-Za-z]/);
+    }
   });
 });
 
