@@ -16,8 +16,6 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
-#include <unistd.h>
-
 namespace {
 
 constexpr int engineTimeout = 30000;
@@ -275,14 +273,14 @@ void TestExternalContentHandler::servesPageForAnyHost()
 
 void TestExternalContentHandler::refusesUnreadableFile()
 {
-    if (::geteuid() == 0)
-        QSKIP("root reads files without read permission, so the file cannot be made unreadable");
-
     QTemporaryDir root;
     QVERIFY(root.isValid());
     const QString locked = root.filePath(QStringLiteral("locked.html"));
     QVERIFY(writeFile(locked, "<p>locked</p>"));
     QVERIFY(QFile::setPermissions(locked, QFileDevice::Permissions()));
+    if (QFile probe(locked); probe.open(QIODevice::ReadOnly))
+        QSKIP("this process reads the file despite its permissions (running as root, or a file "
+              "system without read permissions), so it cannot be made unreadable");
 
     Station station;
     station.handler.setRootDirectory(root.path());
