@@ -25,6 +25,7 @@ export QTWEBENGINE_CHROMIUM_FLAGS="--disable-gpu"
 
 step "Host tests"
 (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure)
+scripts/unprivileged-tests.sh
 
 step "Path resolver fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
