@@ -17,18 +17,22 @@
 // isolation, which gives the page's clock a 5 µs resolution.
 //
 // Usage: node e2e/bench/binder.bench.mjs [rounds]
+//        xvfb-run -a node e2e/bench/binder.bench.mjs --host [rounds]
+// With --host the same page runs inside the desktop program (build/corvane-ui,
+// QtWebEngine's Chromium), served from 127.0.0.1 and opened in the program's
+// own page, its window as the program opens it.
 // The variants take turns, round after round, so that a slow spell of a
 // shared machine falls on all of them; medians over all samples are printed.
 import { mkdtempSync, rmSync } from 'node:fs';
-import { readFile } from 'node:fs/promises';
-import { createServer } from 'node:http';
 import { availableParallelism, cpus, tmpdir } from 'node:os';
-import { extname, join, normalize } from 'node:path';
+import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium } from 'playwright-core';
 import { build } from 'vite';
+import { engineOf, launchProgram, loadAverage, parseArguments, serve } from './host.mjs';
 
-const rounds = Number(process.argv[2] ?? 12);
+const { host, rest } = parseArguments();
+const rounds = Number(rest[0] ?? 12);
 const SCHEMES = [1000, 2000];
 const HEAP_DELIVERIES = 1200;
 // Samples per variant and round; a React re-render is slow, so it gets fewer.
@@ -45,26 +49,6 @@ const CHROMIUM_ARGS = [
   '--disable-quic',
   '--no-first-run',
 ];
-
-const TYPES = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8' };
-
-function serve(root) {
-  const server = createServer((request, response) => {
-    const path = normalize(new URL(request.url ?? '/', 'http://localhost').pathname);
-    readFile(join(root, path === '/' ? 'binder.html' : path)).then(
-      (body) => {
-        response.writeHead(200, {
-          'Content-Type': TYPES[extname(path)] ?? 'application/octet-stream',
-          'Cross-Origin-Opener-Policy': 'same-origin',
-          'Cross-Origin-Embedder-Policy': 'require-corp',
-        });
-        response.end(body);
-      },
-      () => response.writeHead(404).end(),
-    );
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
 
 function median(values) {
   const sorted = [...values].sort((a, b) => a - b);
@@ -84,14 +68,21 @@ async function heapUsed(cdp) {
 const out = mkdtempSync(join(tmpdir(), 'corvane-binder-bench-'));
 let server;
 let browser;
+let program;
 try {
   await build({
     configFile: fileURLToPath(new URL('./binder.vite.config.ts', import.meta.url)),
     build: { outDir: out },
   });
-  server = await serve(out);
-  browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
-  const page = await browser.newPage({ viewport: { width: 1900, height: 1000 } });
+  server = await serve({ root: out, index: 'binder.html' });
+  let page;
+  if (host) {
+    program = await launchProgram();
+    page = program.app.page;
+  } else {
+    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+    page = await browser.newPage({ viewport: { width: 1900, height: 1000 } });
+  }
   page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
   await page.goto(`http://127.0.0.1:${server.address().port}/binder.html`);
   await page.waitForFunction(() => 'binderBench' in globalThis);
@@ -102,7 +93,11 @@ try {
 
   const cpu = cpus()[0]?.model ?? 'unknown CPU';
   console.log(`${new Date().toISOString().slice(0, 10)}, ${availableParallelism()} × ${cpu}`);
-  console.log(`Chromium ${browser.version()}, ${rounds} rounds\n`);
+  const engine = host
+    ? `${await engineOf(page)} in build/corvane-ui`
+    : `Chromium ${browser.version()}`;
+  const window = await page.evaluate(() => `${globalThis.innerWidth} × ${globalThis.innerHeight}`);
+  console.log(`${engine}, page ${window}, ${rounds} rounds, load average ${loadAverage()}\n`);
 
   for (const count of SCHEMES) {
     const bound = await page.evaluate((n) => globalThis.binderBench.mount(n), count);
@@ -144,8 +139,10 @@ try {
         ` (${after >= before ? '+' : ''}${((after - before) / 1024).toFixed(1)} kB)\n`,
     );
   }
+  console.log(`load average at the end ${loadAverage()}`);
 } finally {
   await browser?.close();
+  await program?.app.close();
   server?.close();
   rmSync(out, { recursive: true, force: true });
 }
