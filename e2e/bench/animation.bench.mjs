@@ -12,15 +12,42 @@
 //              animations (blink in steps, dashes gliding every frame).
 //
 // Usage: npx vite build && node e2e/bench/animation.bench.mjs [seconds] [rounds]
+//        xvfb-run -a node e2e/bench/animation.bench.mjs --host [seconds] [rounds]
+//
+// With --host the variants run inside the desktop program (build/corvane-ui,
+// QtWebEngine's Chromium, its window as the program opens it), served from
+// 127.0.0.1, and three more take their turns, the program's own built-in page
+// with the emulator running:
+//
+//   pump         - "Насосная станция", the scheme the program opens on, as shipped;
+//   pump-reduced - the same with prefers-reduced-motion: reduce emulated, so
+//                  the markers stand still (the clock still ticks);
+//   heat         - "Тепловой пункт" as shipped.
+//
+// There CPU time comes from /proc (user + system of the renderer processes, of
+// the program's own process and of its whole process tree) and from the
+// renderer's Performance.getMetrics (ProcessTime, and TaskDuration of its
+// main thread).
 // The variants take turns, round after round, so that a slow spell of a
 // shared machine falls on all of them; the median of the rounds is printed.
 import { readdirSync, readFileSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
+import { availableParallelism, cpus } from 'node:os';
 import { chromium } from 'playwright-core';
 import ts from 'typescript';
+import {
+  engineOf,
+  launchProgram,
+  loadAverage,
+  parseArguments,
+  programShares,
+  programTimes,
+  serve,
+} from './host.mjs';
 
-const seconds = Number(process.argv[2] ?? 10);
-const rounds = Number(process.argv[3] ?? 3);
+const { host, rest } = parseArguments();
+const seconds = Number(rest[0] ?? 10);
+const rounds = Number(rest[1] ?? 3);
 
 const mvpAssets = fileURLToPath(new URL('../../mvp/assets/', import.meta.url));
 const cssName = readdirSync(mvpAssets).find((name) => /^index-[\w-]+\.css$/.test(name));
@@ -167,49 +194,187 @@ const median = (values) => {
   return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
 };
 
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: [
-    '--headless',
-    '--no-sandbox',
-    '--disable-gpu',
-    '--disable-background-networking',
-    '--disable-component-update',
-    '--disable-sync',
-    '--disable-quic',
-    '--no-first-run',
-  ],
-});
-try {
-  const page = await browser.newPage({ viewport: { width: 1280, height: 720 } });
+async function runInChromium() {
+  const browser = await chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    args: [
+      '--headless',
+      '--no-sandbox',
+      '--disable-gpu',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+      '--disable-quic',
+      '--no-first-run',
+    ],
+  });
+  try {
+    const page = await browser.newPage({ viewport: { width: 1280, height: 720 } });
+    const pageSession = await page.context().newCDPSession(page);
+    await pageSession.send('Performance.enable', { timeDomain: 'threadTicks' });
+    const browserSession = await browser.newBrowserCDPSession();
+
+    // Warm-up: the first seconds of a fresh browser are busy with its own start.
+    await page.setContent(frameMarkup(schemeMarkup(false)));
+    await page.waitForTimeout(3000);
+
+    const results = Object.fromEntries(Object.keys(VARIANTS).map((name) => [name, []]));
+    for (let round = 1; round <= rounds; round += 1) {
+      for (const variant of Object.keys(VARIANTS)) {
+        const figures = await measure(page, pageSession, browserSession, variant);
+        results[variant].push(figures);
+        console.error(`round ${round} ${variant}: ${JSON.stringify(figures)}`);
+      }
+    }
+
+    const columns = ['renderer', 'mainThread', 'gpu', 'browser'];
+    console.log(
+      `\nCPU share in % of one core, median of ${rounds} rounds of ${seconds} s` +
+        ` (renderer and GPU process time from SystemInfo.getProcessInfo,` +
+        ` renderer main thread from Performance.getMetrics TaskDuration)\n`,
+    );
+    console.log(['variant', ...columns].map((name) => name.padStart(11)).join(''));
+    for (const [variant, runs] of Object.entries(results)) {
+      const row = columns.map((column) => median(runs.map((run) => run[column])).toFixed(2));
+      console.log([variant, ...row].map((cell) => cell.padStart(11)).join(''));
+    }
+  } finally {
+    await browser.close();
+  }
+}
+
+/** The page of one variant as the program loads it over http. */
+function variantPage(variant) {
+  const { marked, clock, extraStyle } = VARIANTS[variant];
+  const script = clock ? `<script type="module">${clockScript}</script>` : '';
+  return `<style>${stylesheet}${extraStyle}</style>
+     <div class="orvo-root app" id="root">${frameMarkup(schemeMarkup(marked))}</div>${script}`;
+}
+
+const APPLICATION = {
+  pump: { entry: 'Насосная станция', reducedMotion: false },
+  'pump-reduced': { entry: 'Насосная станция', reducedMotion: true },
+  heat: { entry: 'Тепловой пункт', reducedMotion: false },
+};
+
+async function pageMetrics(pageSession) {
+  const { metrics } = await pageSession.send('Performance.getMetrics');
+  const value = (name) => metrics.find((metric) => metric.name === name)?.value ?? NaN;
+  return { task: value('TaskDuration'), process: value('ProcessTime') };
+}
+
+/** Opens one variant in the program's page; resolves with a fresh CDP session on it. */
+async function openInProgram(program, page, address, variant) {
+  if (variant in VARIANTS) {
+    await page.goto(`${address}/${variant}`);
+    if (VARIANTS[variant].clock) await page.waitForFunction('window.markerClockStarted === true');
+  } else {
+    const { entry } = APPLICATION[variant];
+    await page.goto(program.builtInAddress);
+    await page.waitForFunction(() =>
+      globalThis.document.querySelector('[data-testid="runtime"] svg'),
+    );
+    const chosen = await page.evaluate((name) => {
+      const button = Array.from(globalThis.document.querySelectorAll('nav button')).find(
+        (node) => node.textContent === name,
+      );
+      button?.click();
+      return button !== undefined;
+    }, entry);
+    if (!chosen) throw new Error(`no navigation entry "${entry}"`);
+    await page.waitForFunction(
+      (name) =>
+        globalThis.document.querySelector('nav [aria-current="true"]')?.textContent === name,
+      entry,
+    );
+  }
   const pageSession = await page.context().newCDPSession(page);
   await pageSession.send('Performance.enable', { timeDomain: 'threadTicks' });
-  const browserSession = await browser.newBrowserCDPSession();
-
-  // Warm-up: the first seconds of a fresh browser are busy with its own start.
-  await page.setContent(frameMarkup(schemeMarkup(false)));
-  await page.waitForTimeout(3000);
-
-  const results = Object.fromEntries(Object.keys(VARIANTS).map((name) => [name, []]));
-  for (let round = 1; round <= rounds; round += 1) {
-    for (const variant of Object.keys(VARIANTS)) {
-      const figures = await measure(page, pageSession, browserSession, variant);
-      results[variant].push(figures);
-      console.error(`round ${round} ${variant}: ${JSON.stringify(figures)}`);
-    }
+  if (APPLICATION[variant]?.reducedMotion) {
+    await pageSession.send('Emulation.setEmulatedMedia', {
+      features: [{ name: 'prefers-reduced-motion', value: 'reduce' }],
+    });
   }
+  return pageSession;
+}
 
-  const columns = ['renderer', 'mainThread', 'gpu', 'browser'];
-  console.log(
-    `\nCPU share in % of one core, median of ${rounds} rounds of ${seconds} s` +
-      ` (renderer and GPU process time from SystemInfo.getProcessInfo,` +
-      ` renderer main thread from Performance.getMetrics TaskDuration)\n`,
+async function measureInProgram(program, page, browserSession, address, variant) {
+  const pageSession = await openInProgram(program, page, address, variant);
+  try {
+    await page.waitForTimeout(1000); // settle after loading
+    const before = await programTimes(program.pid, browserSession);
+    const metricsBefore = await pageMetrics(pageSession);
+    const started = process.hrtime.bigint();
+    await page.waitForTimeout(seconds * 1000);
+    const wall = Number(process.hrtime.bigint() - started) / 1e9;
+    const after = await programTimes(program.pid, browserSession);
+    const metricsAfter = await pageMetrics(pageSession);
+    const metric = (key) => (100 * (metricsAfter[key] - metricsBefore[key])) / wall;
+    return {
+      ...programShares(before, after, wall),
+      cdpProcess: metric('process'),
+      mainThread: metric('task'),
+    };
+  } finally {
+    await pageSession.detach().catch(() => undefined);
+  }
+}
+
+async function runInProgram() {
+  const pages = Object.fromEntries(
+    Object.keys(VARIANTS).map((variant) => [`/${variant}`, variantPage(variant)]),
   );
-  console.log(['variant', ...columns].map((name) => name.padStart(11)).join(''));
-  for (const [variant, runs] of Object.entries(results)) {
-    const row = columns.map((column) => median(runs.map((run) => run[column])).toFixed(2));
-    console.log([variant, ...row].map((cell) => cell.padStart(11)).join(''));
+  const server = await serve({ pages });
+  const address = `http://127.0.0.1:${server.address().port}`;
+  let program;
+  try {
+    program = await launchProgram();
+    const { page } = program.app;
+    page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
+    const browserSession = await program.app.browser.newBrowserCDPSession();
+    const engine = await engineOf(page);
+    const window = await page.evaluate(
+      () => `${globalThis.innerWidth} × ${globalThis.innerHeight}`,
+    );
+    const cpu = cpus()[0]?.model ?? 'unknown CPU';
+    console.log(`${new Date().toISOString().slice(0, 10)}, ${availableParallelism()} × ${cpu}`);
+    console.log(`${engine} in build/corvane-ui, page ${window}, load average ${loadAverage()}`);
+
+    // Warm-up: the first seconds of the program are busy with its own start.
+    await page.waitForTimeout(3000);
+
+    const variants = [...Object.keys(VARIANTS), ...Object.keys(APPLICATION)];
+    const results = Object.fromEntries(variants.map((name) => [name, []]));
+    for (let round = 1; round <= rounds; round += 1) {
+      for (const variant of variants) {
+        const figures = await measureInProgram(program, page, browserSession, address, variant);
+        results[variant].push(figures);
+        console.error(`round ${round} ${variant}: ${JSON.stringify(figures)}`);
+      }
+    }
+
+    const columns = ['renderer', 'cdpProcess', 'mainThread', 'program', 'all'];
+    console.log(
+      `\nCPU share in % of one core, median of ${rounds} rounds of ${seconds} s` +
+        ` (renderer, program and all: user + system time from /proc of the renderer` +
+        ` processes, of corvane-ui's own process and of its whole process tree;` +
+        ` cdpProcess and mainThread: the renderer's Performance.getMetrics` +
+        ` ProcessTime and TaskDuration)\n`,
+    );
+    console.log(['variant', ...columns].map((name) => name.padStart(13)).join(''));
+    for (const [variant, runs] of Object.entries(results)) {
+      const row = columns.map((column) => median(runs.map((run) => run[column])).toFixed(2));
+      console.log([variant, ...row].map((cell) => cell.padStart(13)).join(''));
+    }
+    console.log(`\nload average at the end ${loadAverage()}`);
+  } finally {
+    await program?.app.close();
+    server.close();
   }
-} finally {
-  await browser.close();
+}
+
+if (host) {
+  await runInProgram();
+} else {
+  await runInChromium();
 }
