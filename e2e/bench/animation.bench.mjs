@@ -27,7 +27,8 @@
 // There CPU time comes from /proc (user + system of the renderer processes, of
 // the program's own process and of its whole process tree) and from the
 // renderer's Performance.getMetrics (ProcessTime, and TaskDuration of its
-// main thread).
+// main thread). Under Xvfb the program draws its window with Mesa's software
+// rasteriser; its llvmpipe threads are shown apart.
 // The variants take turns, round after round, so that a slow spell of a
 // shared machine falls on all of them; the median of the rounds is printed.
 import { readdirSync, readFileSync } from 'node:fs';
@@ -353,13 +354,14 @@ async function runInProgram() {
       }
     }
 
-    const columns = ['renderer', 'cdpProcess', 'mainThread', 'program', 'all'];
+    const columns = ['renderer', 'cdpProcess', 'mainThread', 'program', 'softwareGl', 'all'];
     console.log(
       `\nCPU share in % of one core, median of ${rounds} rounds of ${seconds} s` +
         ` (renderer, program and all: user + system time from /proc of the renderer` +
         ` processes, of corvane-ui's own process and of its whole process tree;` +
         ` cdpProcess and mainThread: the renderer's Performance.getMetrics` +
-        ` ProcessTime and TaskDuration)\n`,
+        ` ProcessTime and TaskDuration; softwareGl: the part of program in Mesa's` +
+        ` llvmpipe threads, drawing the window without a GPU)\n`,
     );
     console.log(['variant', ...columns].map((name) => name.padStart(13)).join(''));
     for (const [variant, runs] of Object.entries(results)) {

@@ -139,7 +139,8 @@ async function rendererIds(browserSession) {
 /**
  * CPU seconds so far of the program's process tree: `program` is the program's
  * own process (Qt, the engine's browser side and, with --disable-gpu, its
- * compositing), `renderer` all renderer processes, `all` the whole tree.
+ * compositing), `renderer` all renderer processes, `all` the whole tree;
+ * `softwareGl` is the part of `program` spent in Mesa's llvmpipe threads.
  */
 export async function programTimes(pid, browserSession) {
   const renderers = await rendererIds(browserSession);
@@ -157,13 +158,41 @@ export async function programTimes(pid, browserSession) {
     queue.push(...(children.get(entry.pid) ?? []));
   }
   const perPid = Object.fromEntries(tree.map((entry) => [entry.pid, entry.cpu]));
+  // Mesa's software rasteriser, when the program's window is drawn without a GPU (Xvfb).
+  const softwareGl = threadTimes(pid)
+    .filter((thread) => thread.name.startsWith('llvmpipe'))
+    .reduce((total, thread) => total + thread.cpu, 0);
   const isRenderer = (entry) =>
     renderers.has(entry.pid) || entry.command.includes('--type=renderer');
   return {
     perPid,
     rendererPids: tree.filter(isRenderer).map((entry) => entry.pid),
     programPid: pid,
+    softwareGl,
   };
+}
+
+function threadTimes(pid) {
+  const threads = [];
+  let names = [];
+  try {
+    names = readdirSync(`/proc/${pid}/task`);
+  } catch {
+    return threads;
+  }
+  for (const name of names) {
+    try {
+      const stat = readFileSync(`/proc/${pid}/task/${name}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      threads.push({
+        name: stat.slice(stat.indexOf('(') + 1, stat.lastIndexOf(')')),
+        cpu: (Number(fields[11]) + Number(fields[12])) / clockTicks,
+      });
+    } catch {
+      // Ended meanwhile.
+    }
+  }
+  return threads;
 }
 
 /** CPU % of one core between two programTimes snapshots over `wall` seconds. */
@@ -174,6 +203,7 @@ export function programShares(before, after, wall) {
   return {
     renderer: share(renderers),
     program: share([after.programPid]),
+    softwareGl: (100 * (after.softwareGl - before.softwareGl)) / wall,
     all: share(Object.keys(after.perPid).map(Number)),
   };
 }
