@@ -1,45 +1,9 @@
-export {
-  MIN_ELEMENT_SIZE,
-  MIN_SCHEME_SIZE,
-  ROTATION_STEP,
-  ZOOM_FACTOR,
-  ZOOM_MAX,
-  ZOOM_MIN,
-} from './constants';
-export type {
-  ClipboardText,
-  EditorAction,
-  EditorActionType,
-  EditorState,
-  ElementPosition,
-  LastPaste,
-} from './state';
-export { createEditorState } from './state';
-export { editorReducer, pushHistory } from './reducer';
-export type { ElementPatch, Rect } from './elements';
-export { applyPatch, moveElementTo, reassignIds, resizeElementTo, snapToGrid } from './elements';
-export type { AlignMode, ReorderMode, RotationDirection } from './arrange';
-export {
-  alignElements,
-  alignMinimum,
-  reorderElements,
-  rotateAngle,
-  rotateElements,
-} from './arrange';
-export type { PrimitiveType } from './factories';
-export {
-  createPipe,
-  createPrimitive,
-  createSymbolElement,
-  isPrimitiveType,
-  primitiveTypes,
-} from './factories';
-export type { ElementBufferResult } from './buffer';
-export {
-  BUFFER_MESSAGES,
-  isElementBuffer,
-  parseElementBuffer,
-  serializeElementBuffer,
-} from './buffer';
-export type { EditorContextValue, EditorProviderProps } from './context';
-export { EditorContext, EditorProvider, useEditor } from './context';
+// The scheme editor's one entry for the rest of the application: each part
+// keeps a small public face in its own folder.
+export * from './model';
+export * from './kit';
+export * from './canvas';
+export * from './palette';
+export * from './inspector';
+export * from './toolbar';
+export * from './shell';

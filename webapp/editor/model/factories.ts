@@ -3,8 +3,8 @@
 // a collision with an id already in a scheme is resolved by the "add"
 // command. Fields are created in the order in which they are written to JSON.
 
-import type { SchemeElement } from '../scheme';
-import { findSymbol } from '../symbols';
+import type { SchemeElement } from '../../scheme';
+import { findSymbol } from '../../symbols';
 
 export type PrimitiveType = 'rect' | 'text' | 'value' | 'indicator';
 

@@ -2,7 +2,7 @@
 // given when nothing changes, so that unchanged elements keep their identity
 // across commands and history snapshots.
 
-import type { ElementStyle, SchemeElement } from '../scheme';
+import type { ElementStyle, SchemeElement } from '../../scheme';
 
 /** Fields an edit may set on an element; the id is never patched. */
 export type ElementPatch = Partial<Omit<SchemeElement, 'id' | 'style'>> & {

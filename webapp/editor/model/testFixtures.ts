@@ -1,6 +1,6 @@
 // Small schemes and states for the editor's tests.
 
-import type { Scheme, SchemeElement } from '../scheme';
+import type { Scheme, SchemeElement } from '../../scheme';
 import { createEditorState, type EditorState } from './state';
 
 export function rect(

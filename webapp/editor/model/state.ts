@@ -1,4 +1,4 @@
-import type { Scheme, SchemeElement, SchemeSize } from '../scheme';
+import type { Scheme, SchemeElement, SchemeSize } from '../../scheme';
 import type { AlignMode, ReorderMode, RotationDirection } from './arrange';
 import type { ElementPatch, Rect } from './elements';
 

@@ -4,7 +4,7 @@
 
 import fc from 'fast-check';
 import { describe, expect, it } from 'vitest';
-import type { Scheme, SchemeElement } from '../scheme';
+import type { Scheme, SchemeElement } from '../../scheme';
 import type { AlignMode, ReorderMode } from './arrange';
 import { parseElementBuffer, serializeElementBuffer } from './buffer';
 import { editorReducer } from './reducer';

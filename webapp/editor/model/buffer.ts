@@ -4,8 +4,8 @@
 // anything reads it, and drops the keys through which a later merge could
 // reach an object's prototype.
 
-import { validateElements } from '../scheme';
-import type { SchemeElement } from '../scheme';
+import { validateElements } from '../../scheme';
+import type { SchemeElement } from '../../scheme';
 
 const MARKER_KEY = 'orvo';
 const MARKER_VALUE = 'elements';

@@ -1,5 +1,5 @@
 import { describe, expect, it } from 'vitest';
-import type { Scheme } from '../scheme';
+import type { Scheme } from '../../scheme';
 import type { AlignMode } from './arrange';
 import { editorReducer } from './reducer';
 import type { EditorAction, EditorState } from './state';

@@ -2,7 +2,7 @@
 // history of 500 steps. A command copies only the elements it changes, so a
 // move of one element should cost about as much as one pass over the list.
 import { bench, describe } from 'vitest';
-import type { SchemeElement } from '../scheme';
+import type { SchemeElement } from '../../scheme';
 import { serializeElementBuffer } from './buffer';
 import { editorReducer } from './reducer';
 import { createEditorState, type EditorState } from './state';

@@ -2,7 +2,7 @@
 // order and rotation steps. Each function works on the element list and
 // returns the very same list when nothing moves.
 
-import type { SchemeElement } from '../scheme';
+import type { SchemeElement } from '../../scheme';
 import { ROTATION_STEP } from './constants';
 import { moveElementTo } from './elements';
 

@@ -2,7 +2,7 @@
 // was given when it changes nothing, copies only the elements it changes, and
 // records the scheme it replaces in the undo history.
 
-import type { Scheme, SchemeElement, SchemeSize } from '../scheme';
+import type { Scheme, SchemeElement, SchemeSize } from '../../scheme';
 import { alignElements, reorderElements, rotateElements } from './arrange';
 import { BUFFER_MESSAGES, parseElementBuffer, serializeElementBuffer } from './buffer';
 import { MIN_ELEMENT_SIZE, MIN_SCHEME_SIZE, ZOOM_MAX, ZOOM_MIN } from './constants';

@@ -1,0 +1,2 @@
+// Public face of the editor's canvas; filled in as its modules land.
+export {};

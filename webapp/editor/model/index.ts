@@ -1,0 +1,45 @@
+export {
+  MIN_ELEMENT_SIZE,
+  MIN_SCHEME_SIZE,
+  ROTATION_STEP,
+  ZOOM_FACTOR,
+  ZOOM_MAX,
+  ZOOM_MIN,
+} from './constants';
+export type {
+  ClipboardText,
+  EditorAction,
+  EditorActionType,
+  EditorState,
+  ElementPosition,
+  LastPaste,
+} from './state';
+export { createEditorState } from './state';
+export { editorReducer, pushHistory } from './reducer';
+export type { ElementPatch, Rect } from './elements';
+export { applyPatch, moveElementTo, reassignIds, resizeElementTo, snapToGrid } from './elements';
+export type { AlignMode, ReorderMode, RotationDirection } from './arrange';
+export {
+  alignElements,
+  alignMinimum,
+  reorderElements,
+  rotateAngle,
+  rotateElements,
+} from './arrange';
+export type { PrimitiveType } from './factories';
+export {
+  createPipe,
+  createPrimitive,
+  createSymbolElement,
+  isPrimitiveType,
+  primitiveTypes,
+} from './factories';
+export type { ElementBufferResult } from './buffer';
+export {
+  BUFFER_MESSAGES,
+  isElementBuffer,
+  parseElementBuffer,
+  serializeElementBuffer,
+} from './buffer';
+export type { EditorContextValue, EditorProviderProps } from './context';
+export { EditorContext, EditorProvider, useEditor } from './context';

@@ -1,0 +1,2 @@
+// Public face of the editor's toolbar; filled in as its modules land.
+export {};
