@@ -1,6 +1,8 @@
 import { act, render } from '@testing-library/react';
 import type { DataSource, PointValue } from '../data';
+import { createSimulator, pointCatalogue } from '../emulator';
 import type { Scheme } from '../scheme';
+import { keptMarkup, keptSchemes } from './drawings.fixture';
 import { RuntimeView } from './RuntimeView';
 
 function lampScheme(onFill: string, visible = true): Scheme {
@@ -101,5 +103,22 @@ describe('RuntimeView', () => {
     expect(container.querySelector('[data-element-id="lamp"]')).toHaveAttribute('fill', '#3fb54a');
     unmount();
     expect(second.live()).toBe(0);
+  });
+});
+
+describe('RuntimeView drawings kept exactly', () => {
+  // What the view shows after the binder's first pass, and after the first
+  // values (the emulator's starting values, answering the binder's read).
+  it.each(keptSchemes)('%s', async (_name, scheme) => {
+    const simulator = createSimulator(pointCatalogue, () => 0.5);
+    const data = fakeDataSource();
+    const source: DataSource = {
+      ...data.source,
+      read: (ids) => Promise.resolve(simulator.snapshot(ids)),
+    };
+    const { container } = render(<RuntimeView scheme={scheme} dataSource={source} />);
+    const based = container.innerHTML;
+    await act(() => new Promise((resolve) => setTimeout(resolve, 0)));
+    expect({ based: keptMarkup(based), live: keptMarkup(container.innerHTML) }).toMatchSnapshot();
   });
 });

@@ -1,5 +1,6 @@
 import { render } from '@testing-library/react';
 import type { SchemeElement } from '../scheme';
+import { keptMarkup, keptSchemes } from './drawings.fixture';
 import { pointsAttribute, renderElement } from './render';
 
 function draw(element: SchemeElement): SVGElement | null {
@@ -140,6 +141,17 @@ describe('renderElement', () => {
     const element = { id: 'c', type: 'circle', ...box, style: {} } as unknown as SchemeElement;
     expect(renderElement(element, onNode)).toBeNull();
     expect(onNode).not.toHaveBeenCalled();
+  });
+});
+
+describe('drawings kept exactly', () => {
+  // The markup of every element type and variant, the stock and the load
+  // schemes, as the canvas and the previews draw them (no binder).
+  it.each(keptSchemes)('%s', (_name, scheme) => {
+    const { container } = render(
+      <svg>{scheme.elements.map((element) => renderElement(element, () => {}))}</svg>,
+    );
+    expect(keptMarkup(container.innerHTML)).toMatchSnapshot();
   });
 });
 
