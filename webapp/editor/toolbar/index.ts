@@ -1,2 +1,26 @@
-// Public face of the editor's toolbar; filled in as its modules land.
-export {};
+// Public face of the editor's toolbar and scheme files.
+export { EditorToolbar, zoomLabel } from './EditorToolbar';
+export type { EditorToolbarProps } from './EditorToolbar';
+export {
+  PAGE_BUFFER_HINT,
+  reorderModes,
+  SelectionActions,
+  selectedElements,
+} from './SelectionActions';
+export type { ReorderModeEntry } from './SelectionActions';
+export {
+  conditionErrors,
+  downloadText,
+  failureMessage,
+  parseSchemeFile,
+  readFileText,
+  saveSchemeFile,
+  SCHEME_FILE_EXTENSION,
+  SCHEME_FILE_MESSAGES,
+  SCHEME_FILE_TYPE,
+  schemeFileName,
+  serializeSchemeFile,
+  UNNAMED_SCHEME_FILE,
+} from './schemeFile';
+export { SchemeFilesContext, SchemeFilesProvider, useSchemeFiles } from './schemeFiles';
+export type { SchemeFilesProviderProps, SchemeFilesValue } from './schemeFiles';
