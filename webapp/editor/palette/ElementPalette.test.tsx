@@ -1,18 +1,23 @@
 import { fireEvent, render, screen, within } from '@testing-library/react';
 import userEvent from '@testing-library/user-event';
 import { describe, expect, it, vi } from 'vitest';
-import '../../symbols';
+import { findSymbol } from '../../symbols';
 import { EditorProvider, useEditor } from '../model';
 import { makeState } from '../model/testFixtures';
 import { ElementPalette } from './ElementPalette';
 
 /** Shows the editor state that the palette's commands produce. */
 function StateProbe() {
-  const { state } = useEditor();
+  const { state, dispatch } = useEditor();
   return (
-    <output data-testid="state">
-      {JSON.stringify({ elements: state.scheme.elements, selectedIds: state.selectedIds })}
-    </output>
+    <>
+      <output data-testid="state">
+        {JSON.stringify({ elements: state.scheme.elements, selectedIds: state.selectedIds })}
+      </output>
+      <button type="button" onClick={() => dispatch({ type: 'select', ids: [] })}>
+        deselect
+      </button>
+    </>
   );
 }
 
@@ -215,6 +220,22 @@ describe('ElementPalette', () => {
       expect(tile.firstElementChild!.tagName.toLowerCase()).toBe('svg');
       expect(tile).toHaveAccessibleName(tile.title);
       expect(within(tile).getByText(tile.title)).toHaveClass('orvo-palette__label');
+    }
+  });
+
+  it('does not redraw its previews when the editor state or the query changes', async () => {
+    const pump = findSymbol('pump')!;
+    const draw = vi.spyOn(pump, 'render');
+    try {
+      mount();
+      expect(draw).toHaveBeenCalledTimes(1);
+      await userEvent.click(screen.getByTitle('Прямоугольник'));
+      await userEvent.click(screen.getByRole('button', { name: 'deselect' }));
+      await userEvent.type(search(), 'нас');
+      expect(tiles().map((tile) => tile.title)).toEqual(['Насос']);
+      expect(draw).toHaveBeenCalledTimes(1);
+    } finally {
+      draw.mockRestore();
     }
   });
 });
