@@ -1,5 +1,6 @@
-import { act, fireEvent, render, screen } from '@testing-library/react';
+import { act, fireEvent, render, screen, within } from '@testing-library/react';
 import type { DataSource, PointValue } from '../data';
+import { readFileText } from '../editor';
 import type { Scheme } from '../scheme';
 import { AppShell } from './AppShell';
 import { createSchemeRegistry } from './registry';
@@ -44,12 +45,14 @@ function fakeDataSource() {
   return { source, subscribers, push };
 }
 
+const navButtons = () => within(screen.getByRole('navigation')).queryAllByRole('button');
+
 const running: PointValue = { id: 'NS-101', value: true, status: 'good', timestamp: 1 };
 
 describe('AppShell', () => {
   it('shows an empty navigation, title and stage for an empty registry', () => {
     render(<AppShell registry={createSchemeRegistry([])} dataSource={fakeDataSource().source} />);
-    expect(screen.queryAllByRole('button')).toEqual([]);
+    expect(navButtons()).toEqual([]);
     expect(screen.getByTestId('scheme-title')).toBeEmptyDOMElement();
     expect(screen.getByTestId('stage')).toBeEmptyDOMElement();
   });
@@ -96,12 +99,8 @@ describe('AppShell', () => {
     const warnings = error.mock.calls.slice();
     error.mockRestore();
 
-    expect(screen.getAllByRole('button').map((b) => b.textContent)).toEqual([
-      'Первая',
-      'Вторая',
-      'Третья',
-    ]);
-    expect(screen.getAllByRole('button').map((b) => b.getAttribute('aria-current'))).toEqual([
+    expect(navButtons().map((b) => b.textContent)).toEqual(['Первая', 'Вторая', 'Третья']);
+    expect(navButtons().map((b) => b.getAttribute('aria-current'))).toEqual([
       'true',
       'false',
       'true',
@@ -136,5 +135,204 @@ describe('createSchemeRegistry', () => {
     expect(registry.list()).not.toBe(registry.list());
     expect(registry.get('x')).toBe(second);
     expect(registry.get('y')).toBeUndefined();
+  });
+});
+
+describe('AppShell work mode', () => {
+  const pump = scheme('pump', 'Насосная');
+  const heat = scheme('heat', 'Тепловой', 300, 200);
+  const entries = [
+    { id: 'pump', name: 'Насосы', scheme: pump },
+    { id: 'heat', name: 'Тепло', scheme: heat },
+  ];
+
+  const modeButton = (name: string) =>
+    within(screen.getByRole('group', { name: 'Режим работы со схемой' })).getByRole('button', {
+      name,
+    });
+  const editorRoot = () => document.querySelector('.mnemo-editor') as HTMLElement | null;
+  const question = () => screen.queryByRole('alertdialog', { name: 'Несохранённые изменения' });
+  const undoButton = () => screen.getByRole('button', { name: 'Отменить' });
+  const editorScheme = () =>
+    document.querySelector('[data-testid="canvas"]')?.getAttribute('viewBox');
+
+  /** Selects everything in the open editor and deletes it. */
+  function deleteAll() {
+    const root = editorRoot() as HTMLElement;
+    fireEvent.keyDown(root, { key: 'a', ctrlKey: true });
+    fireEvent.keyDown(root, { key: 'Delete' });
+  }
+
+  function stubDownload() {
+    const names: string[] = [];
+    const texts: Blob[] = [];
+    vi.spyOn(URL, 'createObjectURL').mockImplementation((blob) => {
+      texts.push(blob as Blob);
+      return 'blob:saved';
+    });
+    vi.spyOn(URL, 'revokeObjectURL').mockImplementation(() => {});
+    vi.spyOn(HTMLAnchorElement.prototype, 'click').mockImplementation(function (
+      this: HTMLAnchorElement,
+    ) {
+      names.push(this.download);
+    });
+    return { names, texts };
+  }
+
+  function asksBeforeUnload(): boolean {
+    const event = new Event('beforeunload', { cancelable: true }) as BeforeUnloadEvent;
+    window.dispatchEvent(event);
+    return event.defaultPrevented;
+  }
+
+  function openEditor(list = entries) {
+    const data = fakeDataSource();
+    // The inspector's tag list waits for a catalogue that never comes.
+    data.source.listPoints = () => new Promise(() => {});
+    render(<AppShell registry={createSchemeRegistry(list)} dataSource={data.source} />);
+    fireEvent.click(modeButton('Редактирование'));
+    return data;
+  }
+
+  afterEach(() => vi.restoreAllMocks());
+
+  it('shows the switch after the title, starting in view, and opens the editor on the scheme', () => {
+    const data = fakeDataSource();
+    data.source.listPoints = () => new Promise(() => {});
+    render(<AppShell registry={createSchemeRegistry(entries)} dataSource={data.source} />);
+    const head = screen.getByTestId('scheme-title').parentElement as HTMLElement;
+    expect(head.children[1]).toBe(screen.getByRole('group', { name: 'Режим работы со схемой' }));
+    expect(modeButton('Просмотр')).toHaveAttribute('aria-pressed', 'true');
+    expect(modeButton('Редактирование')).toHaveAttribute('aria-pressed', 'false');
+
+    fireEvent.click(modeButton('Редактирование'));
+    expect(modeButton('Редактирование')).toHaveAttribute('aria-pressed', 'true');
+    expect(screen.queryByTestId('runtime')).toBeNull();
+    expect(screen.getByTestId('stage').firstElementChild).toBe(editorRoot());
+    expect(editorScheme()).toBe('0 0 100 50');
+    // The view's binder has gone with it.
+    expect(data.subscribers.size).toBe(0);
+  });
+
+  it('switches at once without unsaved edits, keeping the mode across schemes', () => {
+    openEditor();
+    fireEvent.click(screen.getByTestId('scheme-heat'));
+    expect(question()).toBeNull();
+    expect(screen.getByTestId('scheme-title')).toHaveTextContent('Тепловой');
+    expect(modeButton('Редактирование')).toHaveAttribute('aria-pressed', 'true');
+    expect(editorScheme()).toBe('0 0 300 200');
+
+    deleteAll();
+    fireEvent.keyDown(editorRoot() as HTMLElement, { key: 'z', ctrlKey: true });
+    // Undone back to the scheme it opened with: nothing is unsaved.
+    fireEvent.click(modeButton('Просмотр'));
+    expect(question()).toBeNull();
+    expect(screen.getByTestId('runtime')).toBeInTheDocument();
+    expect(asksBeforeUnload()).toBe(false);
+  });
+
+  it('neither asks nor ends the editor when the scheme already open is chosen again', () => {
+    openEditor();
+    deleteAll();
+    fireEvent.click(screen.getByTestId('scheme-pump'));
+    fireEvent.click(modeButton('Редактирование'));
+    expect(question()).toBeNull();
+    expect(undoButton()).toBeEnabled();
+  });
+
+  it.each([
+    ['"Просмотр"', () => fireEvent.click(modeButton('Просмотр'))],
+    ['another scheme', () => fireEvent.click(screen.getByTestId('scheme-heat'))],
+  ])('asks in the header before %s ends unsaved edits', (_, leave) => {
+    openEditor();
+    deleteAll();
+    leave();
+    const asked = question() as HTMLElement;
+    expect(asked).toBeInTheDocument();
+    expect(asked.parentElement).toBe(screen.getByTestId('scheme-title').parentElement);
+    expect(asked).toHaveTextContent('Схема изменена и не сохранена в файл.');
+    expect(
+      within(asked)
+        .getAllByRole('button')
+        .map((b) => b.textContent),
+    ).toEqual(['Сохранить и продолжить', 'Не сохранять', 'Отмена']);
+    // Nothing has switched yet.
+    expect(modeButton('Редактирование')).toHaveAttribute('aria-pressed', 'true');
+    expect(screen.getByTestId('scheme-pump')).toHaveAttribute('aria-current', 'true');
+    expect(undoButton()).toBeEnabled();
+  });
+
+  it('"Отмена" hides the question and keeps the editor as it was', () => {
+    openEditor();
+    deleteAll();
+    fireEvent.click(screen.getByTestId('scheme-heat'));
+    fireEvent.click(screen.getByRole('button', { name: 'Отмена' }));
+    expect(question()).toBeNull();
+    expect(screen.getByTestId('scheme-pump')).toHaveAttribute('aria-current', 'true');
+    expect(document.querySelectorAll('[data-testid="canvas"] [data-element-id]')).toHaveLength(0);
+    expect(undoButton()).toBeEnabled();
+    expect(asksBeforeUnload()).toBe(true);
+  });
+
+  it('"Не сохранять" switches and the edits are gone', () => {
+    const { names } = stubDownload();
+    openEditor();
+    deleteAll();
+    expect(asksBeforeUnload()).toBe(true);
+    fireEvent.click(modeButton('Просмотр'));
+    fireEvent.click(screen.getByRole('button', { name: 'Не сохранять' }));
+    expect(question()).toBeNull();
+    expect(names).toEqual([]);
+    expect(screen.getByTestId('runtime').querySelectorAll('[data-element-id]')).toHaveLength(1);
+    expect(asksBeforeUnload()).toBe(false);
+
+    fireEvent.click(modeButton('Редактирование'));
+    expect(undoButton()).toBeDisabled();
+    expect(document.querySelectorAll('[data-testid="canvas"] [data-element-id]')).toHaveLength(1);
+  });
+
+  it('"Сохранить и продолжить" saves as the toolbar does, then opens the other scheme', async () => {
+    const { names, texts } = stubDownload();
+    openEditor();
+    deleteAll();
+    fireEvent.click(screen.getByTestId('scheme-heat'));
+    fireEvent.click(screen.getByRole('button', { name: 'Сохранить и продолжить' }));
+    expect(names).toEqual(['Насосная.json']);
+    expect(JSON.parse(await readFileText(texts[0]))).toEqual({ ...pump, elements: [] });
+    expect(question()).toBeNull();
+    expect(screen.getByTestId('scheme-heat')).toHaveAttribute('aria-current', 'true');
+    expect(modeButton('Редактирование')).toHaveAttribute('aria-pressed', 'true');
+    expect(editorScheme()).toBe('0 0 300 200');
+    expect(asksBeforeUnload()).toBe(false);
+  });
+
+  it('stays in the editor, showing the file message, when the save fails', () => {
+    const { names } = stubDownload();
+    const future = { ...scheme('future', 'Будущая'), schemaVersion: 2 };
+    openEditor([{ id: 'future', name: 'Будущая', scheme: future }, ...entries]);
+    deleteAll();
+    fireEvent.click(modeButton('Просмотр'));
+    fireEvent.click(screen.getByRole('button', { name: 'Сохранить и продолжить' }));
+    expect(names).toEqual([]);
+    expect(screen.getByTestId('import-error')).toHaveTextContent(
+      'invalid scheme: unsupported schemaVersion: 2',
+    );
+    expect(question()).toBeInTheDocument();
+    expect(modeButton('Редактирование')).toHaveAttribute('aria-pressed', 'true');
+    expect(undoButton()).toBeEnabled();
+  });
+
+  it('counts a saved scheme as no unsaved edits until it changes again', () => {
+    stubDownload();
+    openEditor();
+    deleteAll();
+    fireEvent.click(screen.getByRole('button', { name: 'Сохранить схему в файл' }));
+    expect(asksBeforeUnload()).toBe(false);
+    fireEvent.keyDown(editorRoot() as HTMLElement, { key: 'z', ctrlKey: true });
+    expect(asksBeforeUnload()).toBe(true);
+    fireEvent.keyDown(editorRoot() as HTMLElement, { key: 'z', ctrlKey: true, shiftKey: true });
+    fireEvent.click(modeButton('Просмотр'));
+    expect(question()).toBeNull();
+    expect(screen.getByTestId('runtime')).toBeInTheDocument();
   });
 });

@@ -1,25 +1,73 @@
-import { useEffect, useRef, useState } from 'react';
+import { useEffect, useRef, useState, type KeyboardEvent } from 'react';
 import type { DataSource } from '../data';
+import {
+  Button,
+  SchemeEditor,
+  SegmentedSwitch,
+  UNSAVED_EDITS_TEXT,
+  type SchemeEditorHandle,
+  type SegmentedOption,
+} from '../editor';
 import { startMarkerClock } from '../styles';
 import type { SchemeRegistry } from './registry';
 import { RuntimeView } from './RuntimeView';
+
+export type WorkMode = 'view' | 'edit';
+
+export const workModeOptions: ReadonlyArray<SegmentedOption<WorkMode>> = [
+  { value: 'view', label: 'Просмотр' },
+  { value: 'edit', label: 'Редактирование' },
+];
 
 export interface AppShellProps {
   registry: SchemeRegistry;
   dataSource: DataSource;
 }
 
+/** A switch the user asked for: another work mode or another scheme. */
+type PendingSwitch = { kind: 'mode'; mode: WorkMode } | { kind: 'scheme'; id: string };
+
+const questionStyle = { display: 'flex', alignItems: 'center', gap: 'var(--orvo-space-2)' };
+
 export function AppShell({ registry, dataSource }: AppShellProps) {
   const entries = registry.list();
   const [selectedId, setSelectedId] = useState(() => entries[0]?.id ?? '');
+  const [mode, setMode] = useState<WorkMode>('view');
+  const [pending, setPending] = useState<PendingSwitch | null>(null);
   const scheme = registry.get(selectedId);
   const rootRef = useRef<HTMLDivElement>(null);
+  const editorRef = useRef<SchemeEditorHandle>(null);
 
   // One clock for every blinking and flowing element of the page.
   useEffect(() => {
     const root = rootRef.current;
     return root ? startMarkerClock(root) : undefined;
   }, []);
+
+  const carryOut = (target: PendingSwitch) => {
+    setPending(null);
+    if (target.kind === 'mode') setMode(target.mode);
+    else setSelectedId(target.id);
+  };
+
+  /** Whether the switch would end the open editor. */
+  const endsEditor = (target: PendingSwitch): boolean => {
+    if (mode !== 'edit' || !scheme) return false;
+    if (target.kind === 'mode') return target.mode === 'view';
+    return registry.get(target.id)?.id !== scheme.id;
+  };
+
+  // Edits would be lost: ask first, in place, and switch nothing yet.
+  const request = (target: PendingSwitch) => {
+    if (endsEditor(target) && editorRef.current?.hasUnsavedEdits()) setPending(target);
+    else carryOut(target);
+  };
+
+  const saveAndContinue = () => {
+    if (!pending) return;
+    // A failed save keeps the editor and the question; the toolbar tells why.
+    if (editorRef.current?.save() ?? true) carryOut(pending);
+  };
 
   return (
     <div className="orvo-root app" ref={rootRef}>
@@ -34,7 +82,7 @@ export function AppShell({ registry, dataSource }: AppShellProps) {
             data-scheme={entry.id}
             data-testid={`scheme-${entry.id}`}
             aria-current={entry.id === selectedId ? 'true' : 'false'}
-            onClick={() => setSelectedId(entry.id)}
+            onClick={() => request({ kind: 'scheme', id: entry.id })}
           >
             {entry.name}
           </button>
@@ -45,18 +93,74 @@ export function AppShell({ registry, dataSource }: AppShellProps) {
           <div className="app__title" data-testid="scheme-title">
             {scheme?.name}
           </div>
+          <SegmentedSwitch
+            label="Режим работы со схемой"
+            options={workModeOptions}
+            value={mode}
+            onChange={(value) => request({ kind: 'mode', mode: value })}
+          />
+          {pending && (
+            <UnsavedEditsQuestion
+              onSave={saveAndContinue}
+              onDiscard={() => carryOut(pending)}
+              onCancel={() => setPending(null)}
+            />
+          )}
         </header>
         <div className="app__stage" data-testid="stage">
-          {scheme && (
-            <div
-              data-testid="runtime"
-              style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
-            >
-              <RuntimeView key={scheme.id} scheme={scheme} dataSource={dataSource} />
-            </div>
-          )}
+          {scheme &&
+            (mode === 'edit' ? (
+              <SchemeEditor
+                key={scheme.id}
+                ref={editorRef}
+                initialScheme={scheme}
+                previewDataSource={dataSource}
+              />
+            ) : (
+              <div
+                data-testid="runtime"
+                style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
+              >
+                <RuntimeView key={scheme.id} scheme={scheme} dataSource={dataSource} />
+              </div>
+            ))}
         </div>
       </main>
+    </div>
+  );
+}
+
+interface UnsavedEditsQuestionProps {
+  onSave: () => void;
+  onDiscard: () => void;
+  onCancel: () => void;
+}
+
+function UnsavedEditsQuestion({ onSave, onDiscard, onCancel }: UnsavedEditsQuestionProps) {
+  const questionRef = useRef<HTMLDivElement>(null);
+  // The question takes the focus, so that Enter saves and Escape cancels at once.
+  useEffect(() => questionRef.current?.querySelector('button')?.focus(), []);
+  const onKeyDown = (event: KeyboardEvent<HTMLDivElement>) => {
+    if (event.key === 'Escape') onCancel();
+  };
+  return (
+    <div
+      ref={questionRef}
+      role="alertdialog"
+      aria-label="Несохранённые изменения"
+      style={questionStyle}
+      onKeyDown={onKeyDown}
+    >
+      <span>{UNSAVED_EDITS_TEXT}</span>
+      <Button size="sm" variant="primary" onClick={onSave}>
+        Сохранить и продолжить
+      </Button>
+      <Button size="sm" onClick={onDiscard}>
+        Не сохранять
+      </Button>
+      <Button size="sm" onClick={onCancel}>
+        Отмена
+      </Button>
     </div>
   );
 }

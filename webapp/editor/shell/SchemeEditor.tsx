@@ -1,0 +1,85 @@
+import { forwardRef, useEffect, useImperativeHandle, useState } from 'react';
+import type { DataSource } from '../../data';
+import type { Scheme } from '../../scheme';
+import { DataSourceContext } from '../inspector';
+import { createEditorState, EditorProvider } from '../model';
+import { SchemeFilesProvider, useSchemeFiles } from '../toolbar';
+import { EditorLayout } from './EditorLayout';
+
+export const UNSAVED_EDITS_TEXT = 'Схема изменена и не сохранена в файл.';
+
+/** What the application shell may ask of an open editor. */
+export interface SchemeEditorHandle {
+  /** Whether the scheme differs from the one last opened, saved or loaded. */
+  hasUnsavedEdits(): boolean;
+  /** Saves the scheme as the toolbar's save does; false when that fails (the toolbar shows why). */
+  save(): boolean;
+}
+
+export interface SchemeEditorProps {
+  initialScheme: Scheme;
+  previewDataSource: DataSource;
+  /** Told each time the editor gains or loses unsaved edits. */
+  onUnsavedChange?: (unsaved: boolean) => void;
+}
+
+/** An editor of one scheme; its edits live only here until saved to a file. */
+export const SchemeEditor = forwardRef<SchemeEditorHandle, SchemeEditorProps>(function SchemeEditor(
+  { initialScheme, previewDataSource, onUnsavedChange },
+  ref,
+) {
+  const [initial] = useState(() => createEditorState(initialScheme));
+  return (
+    <EditorProvider initial={initial}>
+      <DataSourceContext.Provider value={previewDataSource}>
+        <SchemeFilesProvider>
+          <UnsavedEdits handleRef={ref} onUnsavedChange={onUnsavedChange} />
+          <EditorLayout previewDataSource={previewDataSource} />
+        </SchemeFilesProvider>
+      </DataSourceContext.Provider>
+    </EditorProvider>
+  );
+});
+
+interface UnsavedEditsProps {
+  handleRef: React.ForwardedRef<SchemeEditorHandle>;
+  onUnsavedChange?: (unsaved: boolean) => void;
+}
+
+/**
+ * Guards unsaved edits: offers the shell the save and the unsaved state, and
+ * while edits are unsaved makes the page ask before it is closed or reloaded.
+ */
+function UnsavedEdits({ handleRef, onUnsavedChange }: UnsavedEditsProps) {
+  const files = useSchemeFiles();
+  const unsaved = files?.unsaved ?? false;
+
+  useImperativeHandle(
+    handleRef,
+    () => ({
+      hasUnsavedEdits: () => unsaved,
+      save: () => files?.save() ?? false,
+    }),
+    [files, unsaved],
+  );
+
+  useEffect(() => {
+    onUnsavedChange?.(unsaved);
+  }, [onUnsavedChange, unsaved]);
+
+  useEffect(() => {
+    if (!unsaved) return undefined;
+    const ask = (event: BeforeUnloadEvent) => {
+      event.preventDefault();
+      // Older engines ask only when a return value is set; the text itself is not shown.
+      event.returnValue = UNSAVED_EDITS_TEXT;
+    };
+    window.addEventListener('beforeunload', ask);
+    return () => window.removeEventListener('beforeunload', ask);
+  }, [unsaved]);
+
+  // An editor that ends with unsaved edits no longer holds any.
+  useEffect(() => () => onUnsavedChange?.(false), [onUnsavedChange]);
+
+  return null;
+}
