@@ -133,7 +133,9 @@ function SingleView({ el, symbolOptions, tagOptions, live, onPatch, onRemove }: 
       <div className="orvo-props__head">
         <div className="orvo-props__title">
           <div className="orvo-props__type" data-testid="props-type">
-            {elementTypeLabels[el.type] ?? String(el.type)}
+            {Object.prototype.hasOwnProperty.call(elementTypeLabels, el.type)
+              ? elementTypeLabels[el.type]
+              : String(el.type)}
           </div>
           <div className="orvo-props__id" data-testid="props-id">
             {el.id}
