@@ -231,8 +231,19 @@ describe('canvas resize', () => {
     // (snapped); the "w" handle keeps its place, which moves the box by
     // (350, 75) − (365, 60).
     const down = (await clientPoint(0, 30)).y - (await clientPoint(0, 0)).y;
-    await drag({ x: e.cx, y: e.cy }, { x: e.cx, y: e.cy + down });
+    let preview = await clientBox('rect[data-element-id="c"]');
+    let frame = await clientBox('[data-testid="selection-outline"]');
+    await drag({ x: e.cx, y: e.cy }, { x: e.cx, y: e.cy + down }, async () => {
+      preview = await clientBox('rect[data-element-id="c"]');
+      frame = await clientBox('[data-testid="selection-outline"]');
+    });
     expect(await elementOf('c')).toMatchObject({ x: 285, y: 115, width: 130, height: 50 });
+    // What was shown during the gesture is what the committed element draws.
+    const drawn = await clientBox('rect[data-element-id="c"]');
+    for (const key of ['left', 'top', 'width', 'height'] as const) {
+      expect(preview[key]).toBeCloseTo(drawn[key], 1);
+      expect(frame[key]).toBeCloseTo(drawn[key], 1);
+    }
     const after = await handle('w');
     expect(after.cx).toBeCloseTo(w.cx, 0);
     expect(after.cy).toBeCloseTo(w.cy, 0);
