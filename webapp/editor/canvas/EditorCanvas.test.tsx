@@ -236,6 +236,29 @@ describe('EditorCanvas presses', () => {
     expect(probe.state.selectedIds).toEqual([]);
   });
 
+  it.each([
+    ['a 1 × 1 marquee selects nothing', [300, 200], [301, 201], ['a'], []],
+    [
+      'a marquee 1 wide and 30 high selects what it crosses',
+      [110, 0],
+      [111, 30],
+      ['b'],
+      ['select'],
+    ],
+  ])('%s', (_name, from, to, selection, commands) => {
+    const probe = mount({
+      scheme: scheme([rect('a', 0, 0), rect('b', 100, 0)]),
+      selectedIds: ['a'],
+    });
+    fireEvent.pointerDown(canvas(), at(from[0], from[1], { shiftKey: true }));
+    fireEvent.pointerMove(canvas(), at(to[0], to[1]));
+    expect(screen.getByTestId('marquee')).toHaveAttribute('visibility', 'visible');
+    fireEvent.pointerUp(canvas(), at(to[0], to[1]));
+    expect(screen.getByTestId('marquee')).toHaveAttribute('visibility', 'hidden');
+    expect(probe.actions.map((action) => action.type)).toEqual(commands);
+    expect(probe.state.selectedIds).toEqual(selection);
+  });
+
   it('redraws only the selection when the selection changes', () => {
     mount({ scheme: scheme([rect('a', 0, 0), rect('b', 100, 0), rect('c', 200, 0)]) });
     vi.mocked(renderElement).mockClear();
