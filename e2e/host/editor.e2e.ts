@@ -1,0 +1,184 @@
+// The scheme editor inside the desktop program: the same editing session as
+// in Chromium, driven over the DevTools protocol with real mouse and keyboard
+// input, saving through the program's save dialog and loading through its
+// file dialog (both driven with xdotool), with screenshots of the window.
+//
+// Needs an X display (xvfb-run) and xdotool; without them it is skipped.
+import { execFileSync } from 'node:child_process';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { afterAll, beforeAll, describe, expect, it } from 'vitest';
+import type { Page } from 'playwright-core';
+import {
+  addPipeByClick,
+  addTankByDrag,
+  backToEditing,
+  bindTankAndAddRule,
+  copyAndPaste,
+  loadBack,
+  meetUnsavedQuestion,
+  moveAndResizeTank,
+  openEditor,
+  previewLive,
+  saveToFile,
+  undoAndRedo,
+  type SessionFiles,
+} from '../browser/editorSession';
+import { launchHost, type HostApp } from './harness';
+
+const screenshots = fileURLToPath(new URL('../../docs/screenshots/', import.meta.url));
+
+function hasTool(name: string): boolean {
+  try {
+    execFileSync('sh', ['-c', `command -v ${name}`], { stdio: 'ignore' });
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+const canDrive = Boolean(process.env.DISPLAY) && hasTool('xdotool') && hasTool('import');
+
+function xdotool(...args: string[]): string {
+  return execFileSync('xdotool', args, { encoding: 'utf8' }).trim();
+}
+
+/** Ids of the visible top-level windows of the display. */
+function visibleWindows(): string[] {
+  try {
+    return xdotool('search', '--onlyvisible', '--name', '.').split('\n').filter(Boolean);
+  } catch {
+    // xdotool exits with 1 when nothing matches.
+    return [];
+  }
+}
+
+const delay = (ms: number) => new Promise((resolve) => setTimeout(resolve, ms));
+
+/** Waits for a window that was not there before and returns its id. */
+async function newWindow(before: readonly string[], what: string): Promise<string> {
+  const deadline = Date.now() + 15_000;
+  for (;;) {
+    const added = visibleWindows().filter((id) => !before.includes(id));
+    if (added.length > 0) return added[added.length - 1];
+    if (Date.now() > deadline) throw new Error(`no ${what} appeared`);
+    await delay(200);
+  }
+}
+
+/** Types a path into the file dialog's name field, which has the focus, and confirms. */
+async function chooseInDialog(dialog: string, path: string): Promise<void> {
+  // Let the dialog finish laying out and take the focus.
+  await delay(500);
+  xdotool('windowfocus', '--sync', dialog);
+  xdotool('key', '--clearmodifiers', 'ctrl+a');
+  xdotool('type', '--delay', '20', path);
+  xdotool('key', 'Return');
+}
+
+async function waitForFile(path: string): Promise<void> {
+  const deadline = Date.now() + 15_000;
+  for (;;) {
+    if (existsSync(path)) {
+      try {
+        JSON.parse(readFileSync(path, 'utf8'));
+        return;
+      } catch {
+        // Still being written.
+      }
+    }
+    if (Date.now() > deadline) throw new Error(`${path} was not written`);
+    await delay(200);
+  }
+}
+
+function screenshot(window: string, name: string): void {
+  mkdirSync(screenshots, { recursive: true });
+  execFileSync('import', ['-window', window, join(screenshots, name)]);
+}
+
+describe.skipIf(!canDrive)('a whole editing session in the desktop program', () => {
+  let app: HostApp;
+  let page: Page;
+  let folder: string;
+  let mainWindow: string;
+  const pageErrors: string[] = [];
+  let tankId = '';
+  let copyId = '';
+  let saved = '';
+
+  const files: SessionFiles = {
+    async save(current) {
+      const path = join(folder, 'pump-station.json');
+      const before = visibleWindows();
+      // The dialog holds the program until it is answered, the click's reply included.
+      const click = current.locator('button[aria-label="Сохранить схему в файл"]').click();
+      await chooseInDialog(await newWindow(before, 'save dialog'), path);
+      await click;
+      await waitForFile(path);
+      return path;
+    },
+    async load(current, path) {
+      const before = visibleWindows();
+      const click = current.locator('button[aria-label="Загрузить схему из файла"]').click();
+      await chooseInDialog(await newWindow(before, 'file dialog'), path);
+      await click;
+    },
+  };
+
+  beforeAll(async () => {
+    folder = mkdtempSync(join(tmpdir(), 'corvane-editor-'));
+    app = await launchHost();
+    page = app.page;
+    page.on('pageerror', (error) => pageErrors.push(error.message));
+    await page.waitForFunction(() => document.querySelector('[data-testid="runtime"]'));
+    mainWindow = xdotool('search', '--onlyvisible', '--name', '^corvane-ui ');
+  });
+
+  afterAll(async () => {
+    await app?.close();
+    if (folder) rmSync(folder, { recursive: true, force: true });
+  });
+
+  it('opens the pump station in the editor', () => openEditor(page));
+
+  it('adds a tank from the palette by drag and a pipe by click', async () => {
+    tankId = await addTankByDrag(page);
+    await addPipeByClick(page);
+  });
+
+  it('moves and resizes the tank with snapping', () => moveAndResizeTank(page, tankId));
+
+  it('binds the tank to a tag, shows its live value and adds a rule', async () => {
+    await bindTankAndAddRule(page);
+    screenshot(mainWindow, 'editor-edit.png');
+  });
+
+  it('copies and pastes by keyboard', async () => {
+    copyId = await copyAndPaste(page, tankId);
+  });
+
+  it('undoes and redoes by keyboard and toolbar', () => undoAndRedo(page, copyId));
+
+  it('previews the edited scheme live', async () => {
+    await previewLive(page, tankId);
+    screenshot(mainWindow, 'editor-preview.png');
+    await backToEditing(page);
+  });
+
+  it('saves the scheme through the save dialog', async () => {
+    saved = await saveToFile(page, files, tankId);
+  });
+
+  it('loads the file back through the file dialog', () => loadBack(page, files, saved, tankId));
+
+  it('asks before "Просмотр" drops unsaved edits', () => meetUnsavedQuestion(page));
+
+  it('stayed free of errors', () => {
+    const problems = app.consoleMessages.filter((m) => m.type === 'error' || m.type === 'warning');
+    expect(problems).toEqual([]);
+    expect(pageErrors).toEqual([]);
+  });
+});
