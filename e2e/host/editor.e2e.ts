@@ -3,7 +3,9 @@
 // input, saving through the program's save dialog and loading through its
 // file dialog (both driven with xdotool), with screenshots of the window.
 //
-// Needs an X display (xvfb-run) and xdotool; without them it is skipped.
+// Needs an X display (xvfb-run), xdotool and ImageMagick; without them it is
+// skipped. The screenshots go to docs/screenshots/ when CORVANE_SCREENSHOTS is
+// set, else to a temporary folder.
 import { execFileSync } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -16,7 +18,10 @@ import {
   addTankByDrag,
   backToEditing,
   bindTankAndAddRule,
+  canvasIds,
+  canvasPoint,
   copyAndPaste,
+  inspected,
   loadBack,
   meetUnsavedQuestion,
   moveAndResizeTank,
@@ -28,7 +33,7 @@ import {
 } from '../browser/editorSession';
 import { launchHost, type HostApp } from './harness';
 
-const screenshots = fileURLToPath(new URL('../../docs/screenshots/', import.meta.url));
+const docsScreenshots = fileURLToPath(new URL('../../docs/screenshots/', import.meta.url));
 
 function hasTool(name: string): boolean {
   try {
@@ -94,9 +99,11 @@ async function waitForFile(path: string): Promise<void> {
   }
 }
 
-function screenshot(window: string, name: string): void {
-  mkdirSync(screenshots, { recursive: true });
-  execFileSync('import', ['-window', window, join(screenshots, name)]);
+function screenshot(window: string, folder: string, name: string): void {
+  const target = process.env.CORVANE_SCREENSHOTS ? docsScreenshots : folder;
+  mkdirSync(target, { recursive: true });
+  execFileSync('import', ['-window', window, join(target, name)]);
+  expect(existsSync(join(target, name))).toBe(true);
 }
 
 describe.skipIf(!canDrive)('a whole editing session in the desktop program', () => {
@@ -153,7 +160,7 @@ describe.skipIf(!canDrive)('a whole editing session in the desktop program', () 
 
   it('binds the tank to a tag, shows its live value and adds a rule', async () => {
     await bindTankAndAddRule(page);
-    screenshot(mainWindow, 'editor-edit.png');
+    screenshot(mainWindow, folder, 'editor-edit.png');
   });
 
   it('copies and pastes by keyboard', async () => {
@@ -164,7 +171,7 @@ describe.skipIf(!canDrive)('a whole editing session in the desktop program', () 
 
   it('previews the edited scheme live', async () => {
     await previewLive(page, tankId);
-    screenshot(mainWindow, 'editor-preview.png');
+    screenshot(mainWindow, folder, 'editor-preview.png');
     await backToEditing(page);
   });
 
@@ -175,6 +182,22 @@ describe.skipIf(!canDrive)('a whole editing session in the desktop program', () 
   it('loads the file back through the file dialog', () => loadBack(page, files, saved, tankId));
 
   it('asks before "Просмотр" drops unsaved edits', () => meetUnsavedQuestion(page));
+
+  it('copies to and pastes from the system clipboard with the toolbar buttons', async () => {
+    await openEditor(page);
+    const tank = await canvasPoint(page, 100, 150);
+    await page.mouse.click(tank.x, tank.y);
+    expect((await inspected(page)).id).toBe('tank-1');
+    await page.locator('button[aria-label="Копировать"]').click();
+    await expect
+      .poll(() => page.evaluate(() => navigator.clipboard.readText()))
+      .toContain('"id": "tank-1"');
+    await page.locator('button[aria-label="Вставить"]').click();
+    await expect.poll(() => canvasIds(page)).toHaveLength(37);
+    expect(await inspected(page)).toMatchObject({ x: 70, y: 110, width: 104, height: 200 });
+    // Read from the system clipboard: no fallback hint.
+    expect(await page.locator('[data-testid="clipboard-hint"]').count()).toBe(0);
+  });
 
   it('stayed free of errors', () => {
     const problems = app.consoleMessages.filter((m) => m.type === 'error' || m.type === 'warning');
