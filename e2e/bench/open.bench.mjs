@@ -1,0 +1,175 @@
+// Cost of opening a large scheme, against what the engine itself needs to draw
+// the same elements. The page (open.page.tsx) mounts the application's shell
+// with its registry and the emulator's data source; each round, taking turns:
+//
+//   app   - "Нагрузка 2000" chosen in the navigation while the pump station is
+//           shown: from the click to the end of the frame that holds every
+//           element, and to the end of the frame showing the first live values;
+//   floor - the same 2000 rectangles built with createElementNS/setAttribute
+//           into a detached svg and put in place of the shown view: to the end
+//           of the next frame.
+//
+// Between samples the pump station is shown again and garbage is collected, so
+// neither variant pays for the other's leftovers. Printed: medians, the ratio
+// app / floor, and the heap held by the open scheme (used JS heap and DOM nodes
+// with load-2000 open, less the same with the pump station, after two forced
+// collections), at the start and after all rounds.
+//
+// Usage: node e2e/bench/open.bench.mjs [rounds]
+//        xvfb-run -a node e2e/bench/open.bench.mjs --host [rounds]
+// With --host the page runs inside the desktop program (build/corvane-ui,
+// QtWebEngine's Chromium), served from 127.0.0.1 and opened in the program's
+// own page, its window as the program opens it.
+import { mkdtempSync, rmSync } from 'node:fs';
+import { availableParallelism, cpus, tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { chromium } from 'playwright-core';
+import { build } from 'vite';
+import { engineOf, launchProgram, loadAverage, parseArguments, serve } from './host.mjs';
+
+const { host, rest } = parseArguments();
+const rounds = Number(rest[0] ?? 15);
+const COUNT = 2000;
+const TARGET = `load-${COUNT}`;
+const HOME = 'pump-station';
+const WARM_UP = 3;
+
+const CHROMIUM_ARGS = [
+  '--headless',
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+  '--disable-quic',
+  '--no-first-run',
+];
+
+function median(values) {
+  const sorted = values.filter((value) => !Number.isNaN(value)).sort((a, b) => a - b);
+  if (sorted.length === 0) return Number.NaN;
+  const middle = sorted.length >> 1;
+  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
+}
+
+const ms = (value) => `${value.toFixed(1)} ms`;
+const mb = (bytes) => `${(bytes / 1048576).toFixed(2)} MB`;
+
+async function collect(cdp) {
+  await cdp.send('HeapProfiler.collectGarbage');
+  await cdp.send('HeapProfiler.collectGarbage');
+}
+
+/** Used JS heap and DOM nodes of the page after two forced collections. */
+async function heldNow(cdp) {
+  await collect(cdp);
+  const heap = (await cdp.send('Runtime.getHeapUsage')).usedSize;
+  const { nodes } = await cdp.send('Memory.getDOMCounters');
+  return { heap, nodes };
+}
+
+const out = mkdtempSync(join(tmpdir(), 'corvane-open-bench-'));
+let server;
+let browser;
+let program;
+try {
+  await build({
+    configFile: fileURLToPath(new URL('./open.vite.config.ts', import.meta.url)),
+    build: { outDir: out },
+  });
+  server = await serve({ root: out, index: 'open.html' });
+  let page;
+  if (host) {
+    program = await launchProgram();
+    page = program.app.page;
+  } else {
+    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+    page = await browser.newPage({ viewport: { width: 1280, height: 781 } });
+  }
+  page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
+  page.on('crash', () => console.error('the page crashed'));
+  page.on('console', (message) => console.error(`console: ${message.text()}`));
+  await page.goto(`http://127.0.0.1:${server.address().port}/open.html`);
+  await page.waitForFunction(() => 'openBench' in globalThis);
+  await page.waitForSelector('[data-testid="runtime"] [data-element-id]');
+  if (!(await page.evaluate(() => globalThis.crossOriginIsolated))) {
+    console.warn('warning: the page is not cross-origin isolated; its clock is coarse');
+  }
+  const cdp = await page.context().newCDPSession(page);
+
+  const cpu = cpus()[0]?.model ?? 'unknown CPU';
+  console.log(`${new Date().toISOString().slice(0, 10)}, ${availableParallelism()} × ${cpu}`);
+  const engine = host
+    ? `${await engineOf(page)} in build/corvane-ui`
+    : `Chromium ${browser.version()}`;
+  const window = await page.evaluate(() => `${globalThis.innerWidth} × ${globalThis.innerHeight}`);
+  console.log(`${engine}, page ${window}, ${rounds} rounds, load average ${loadAverage()}\n`);
+
+  const home = () => page.evaluate((id) => globalThis.openBench.select(id), HOME);
+  const settle = () => page.waitForTimeout(150);
+  async function sample(variant) {
+    await home();
+    await collect(cdp);
+    await settle();
+    const times =
+      variant === 'app'
+        ? await page.evaluate((id) => globalThis.openBench.app(id), TARGET)
+        : await page.evaluate((n) => globalThis.openBench.floor(n), COUNT);
+    if (times.drawn !== COUNT) {
+      throw new Error(`${variant}: ${times.drawn} elements drawn after the frame, not ${COUNT}`);
+    }
+    return times;
+  }
+
+  async function heldByScheme() {
+    await home();
+    await settle();
+    const before = await heldNow(cdp);
+    await page.evaluate((id) => globalThis.openBench.select(id), TARGET);
+    // Some live deliveries, so that what the binder keeps is counted too.
+    await page.waitForTimeout(1200);
+    const after = await heldNow(cdp);
+    return { heap: after.heap - before.heap, nodes: after.nodes - before.nodes };
+  }
+
+  for (let i = 0; i < WARM_UP; i++) {
+    await sample('floor');
+    await sample('app');
+  }
+  const first = await heldByScheme();
+
+  const samples = { floor: [], app: [], live: [], ratio: [] };
+  for (let round = 0; round < rounds; round++) {
+    // Alternate which goes first, so a slow spell does not favour either.
+    const order = round % 2 ? ['app', 'floor'] : ['floor', 'app'];
+    const got = {};
+    for (const variant of order) got[variant] = await sample(variant);
+    samples.floor.push(got.floor.frame);
+    samples.app.push(got.app.frame);
+    samples.live.push(got.app.live);
+    samples.ratio.push(got.app.frame / got.floor.frame);
+  }
+  const last = await heldByScheme();
+
+  const floor = median(samples.floor);
+  const app = median(samples.app);
+  console.log(`${TARGET}: opening, median of ${rounds} samples each`);
+  console.log(`  floor, plain DOM to end of frame      ${ms(floor)}`);
+  console.log(`  app, click to end of frame            ${ms(app)}`);
+  console.log(`  app, click to frame with live values  ${ms(median(samples.live))}`);
+  console.log(`  app / floor                           ${(app / floor).toFixed(2)}`);
+  console.log(`  median of the rounds' own ratios      ${median(samples.ratio).toFixed(2)}`);
+  console.log(
+    `  all samples: floor ${samples.floor.map((v) => v.toFixed(0)).join(' ')}` +
+      ` | app ${samples.app.map((v) => v.toFixed(0)).join(' ')}`,
+  );
+  const held = ({ heap, nodes }) => `${mb(heap)} JS heap, ${nodes} DOM nodes`;
+  console.log(`  held by the open scheme: first ${held(first)}; after the rounds ${held(last)}`);
+  console.log(`\nload average at the end ${loadAverage()}`);
+} finally {
+  await browser?.close();
+  await program?.app.close();
+  server?.close();
+  rmSync(out, { recursive: true, force: true });
+}
