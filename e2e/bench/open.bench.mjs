@@ -15,8 +15,10 @@
 // with load-2000 open, less the same with the pump station, after two forced
 // collections), at the start and after all rounds.
 //
-// Usage: node e2e/bench/open.bench.mjs [rounds]
-//        xvfb-run -a node e2e/bench/open.bench.mjs --host [rounds]
+// Usage: node e2e/bench/open.bench.mjs [--profile] [rounds]
+//        xvfb-run -a node e2e/bench/open.bench.mjs --host [--profile] [rounds]
+// --profile adds a sampling profile of further openings: the functions with the
+// most self time.
 // With --host the page runs inside the desktop program (build/corvane-ui,
 // QtWebEngine's Chromium), served from 127.0.0.1 and opened in the program's
 // own page, its window as the program opens it.
@@ -28,8 +30,11 @@ import { chromium } from 'playwright-core';
 import { build } from 'vite';
 import { engineOf, launchProgram, loadAverage, parseArguments, serve } from './host.mjs';
 
-const { host, rest } = parseArguments();
+const { host, rest: args } = parseArguments();
+const profile = args.includes('--profile');
+const rest = args.filter((arg) => arg !== '--profile');
 const rounds = Number(rest[0] ?? 15);
+const PROFILED = 12;
 const COUNT = 2000;
 const TARGET = `load-${COUNT}`;
 const HOME = 'pump-station';
@@ -166,7 +171,45 @@ try {
   );
   const held = ({ heap, nodes }) => `${mb(heap)} JS heap, ${nodes} DOM nodes`;
   console.log(`  held by the open scheme: first ${held(first)}; after the rounds ${held(last)}`);
+  if (profile) await profileOpenings();
   console.log(`\nload average at the end ${loadAverage()}`);
+
+  // Self time by function over further openings, from the click to the end of
+  // the first frame; "(program)" holds the engine's own work (style, layout,
+  // paint), "(garbage collector)" the collections.
+  async function profileOpenings() {
+    await cdp.send('Profiler.enable');
+    await cdp.send('Profiler.setSamplingInterval', { interval: 100 });
+    const self = new Map();
+    let total = 0;
+    for (let i = 0; i < PROFILED; i++) {
+      await home();
+      await collect(cdp);
+      await settle();
+      await cdp.send('Profiler.start');
+      await page.evaluate((id) => globalThis.openBench.app(id), TARGET);
+      const { profile: taken } = await cdp.send('Profiler.stop');
+      const byId = new Map(taken.nodes.map((node) => [node.id, node]));
+      const deltas = taken.timeDeltas;
+      for (let k = 0; k < taken.samples.length; k++) {
+        const { callFrame } = byId.get(taken.samples[k]);
+        if (callFrame.functionName === '(idle)') continue;
+        const file = callFrame.url.split('/').pop();
+        const name = `${callFrame.functionName || '(anonymous)'} ${file}:${callFrame.lineNumber + 1}`;
+        const spent = (deltas[k + 1] ?? deltas[k]) / 1000;
+        self.set(name, (self.get(name) ?? 0) + spent);
+        total += spent;
+      }
+    }
+    await cdp.send('Profiler.disable');
+    console.log(
+      `\nprofile of ${PROFILED} openings (includes the wait for live values), self time:`,
+    );
+    for (const [name, spent] of [...self].sort((a, b) => b[1] - a[1]).slice(0, 25)) {
+      const share = ((100 * spent) / total).toFixed(1).padStart(5);
+      console.log(`  ${share} %  ${(spent / PROFILED).toFixed(2).padStart(6)} ms  ${name}`);
+    }
+  }
 } finally {
   await browser?.close();
   await program?.app.close();

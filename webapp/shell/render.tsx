@@ -26,20 +26,18 @@ function rotationTransform(element: SchemeElement): string | undefined {
  * the editing canvas and the palette previews. Unknown types draw nothing.
  */
 export function renderElement(element: SchemeElement, onNode: NodeCallback): ReactElement | null {
-  const { style } = element;
-  const key = element.id;
-  const common = {
-    ref: onNode,
-    'data-element-id': element.id,
-    opacity: style.opacity,
-    transform: rotationTransform(element),
-  };
+  // Each case spells out its props in drawing order: a shared record spread
+  // into every element costs a copy per element, which shows on large schemes.
+  const { style, id } = element;
   switch (element.type) {
     case 'rect':
       return (
         <rect
-          key={key}
-          {...common}
+          key={id}
+          ref={onNode}
+          data-element-id={id}
+          opacity={style.opacity}
+          transform={rotationTransform(element)}
           x={element.x}
           y={element.y}
           width={element.width}
@@ -53,8 +51,11 @@ export function renderElement(element: SchemeElement, onNode: NodeCallback): Rea
     case 'indicator':
       return (
         <circle
-          key={key}
-          {...common}
+          key={id}
+          ref={onNode}
+          data-element-id={id}
+          opacity={style.opacity}
+          transform={rotationTransform(element)}
           cx={element.x + element.width / 2}
           cy={element.y + element.height / 2}
           r={Math.min(element.width, element.height) / 2}
@@ -68,8 +69,11 @@ export function renderElement(element: SchemeElement, onNode: NodeCallback): Rea
       const fontSize = element.fontSize ?? 14;
       return (
         <text
-          key={key}
-          {...common}
+          key={id}
+          ref={onNode}
+          data-element-id={id}
+          opacity={style.opacity}
+          transform={rotationTransform(element)}
           x={element.x}
           y={element.y + fontSize}
           fontSize={fontSize}
@@ -82,8 +86,11 @@ export function renderElement(element: SchemeElement, onNode: NodeCallback): Rea
     case 'polyline':
       return (
         <polyline
-          key={key}
-          {...common}
+          key={id}
+          ref={onNode}
+          data-element-id={id}
+          opacity={style.opacity}
+          transform={rotationTransform(element)}
           className="mnemo-pipe"
           points={pointsAttribute(element.points ?? [])}
           fill="none"
@@ -94,7 +101,13 @@ export function renderElement(element: SchemeElement, onNode: NodeCallback): Rea
     case 'symbol': {
       const symbol = findSymbol(element.symbolId);
       return (
-        <g key={key} {...common}>
+        <g
+          key={id}
+          ref={onNode}
+          data-element-id={id}
+          opacity={style.opacity}
+          transform={rotationTransform(element)}
+        >
           {symbol ? symbol.render(element) : symbolPlaceholder(element)}
         </g>
       );
