@@ -277,7 +277,15 @@ export function RuleEditor({ conditions, onChange }: RuleEditorProps) {
           <UnreadableRuleRow key={index} position={index + 1} onDelete={() => remove(index)} />
         ),
       )}
-      <Button size="sm" onClick={() => onChange([...conditions, newRuleTemplate()])}>
+      <Button
+        size="sm"
+        onClick={() =>
+          onChange([
+            ...conditions,
+            { when: { ...newRuleTemplate.when }, set: { ...newRuleTemplate.set } },
+          ])
+        }
+      >
         Добавить правило
       </Button>
     </>

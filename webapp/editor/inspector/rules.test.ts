@@ -2,6 +2,7 @@ import { describe, expect, it } from 'vitest';
 import type { ElementStyle } from '../../scheme';
 import {
   extraPropertyCount,
+  newRuleTemplate,
   parseThreshold,
   primaryProperty,
   switchProperty,
@@ -68,5 +69,14 @@ describe('switchProperty', () => {
     const next = switchProperty(set, 'fill', 'stroke');
     expect(next).toEqual({ glow: 3, stroke: '#000000' });
     expect(set).toEqual({ fill: '#d1242f', glow: 3 });
+  });
+});
+
+describe('new rule', () => {
+  it('is the record "value at least 0 fills red"', () => {
+    expect(newRuleTemplate).toEqual({
+      when: { field: 'value', op: 'gte', value: 0 },
+      set: { fill: '#d1242f' },
+    });
   });
 });

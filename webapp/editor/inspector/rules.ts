@@ -49,10 +49,14 @@ export function findRuleProperty(name: string): RuleProperty | undefined {
   return ruleProperties.find((property) => property.name === name);
 }
 
-/** "If the value is at least 0, fill red." */
-export function newRuleTemplate(): Condition {
-  return { when: { field: 'value', op: 'gte', value: 0 }, set: { fill: '#d1242f' } };
-}
+/**
+ * "If the value is at least 0, fill red." Frozen, since rules are shared
+ * between lists and never changed in place.
+ */
+export const newRuleTemplate: Readonly<Condition> = Object.freeze({
+  when: Object.freeze({ field: 'value', op: 'gte', value: 0 } as const),
+  set: Object.freeze({ fill: '#d1242f' }),
+});
 
 function defines(set: object, name: string): boolean {
   return (
