@@ -3,6 +3,7 @@ import { describe, expect, it } from 'vitest';
 import '../../symbols';
 import { registerSymbol } from '../../symbols';
 import { iconPaths } from '../kit';
+import { createPipe } from '../model';
 import { PalettePreview, previewCache } from './PalettePreview';
 
 function drawn(itemKey: string): SVGSVGElement {
@@ -58,7 +59,24 @@ describe('PalettePreview', () => {
     expect(svg.getAttribute('width')).toBe('22');
     expect(svg.getAttribute('viewBox')).toBe('0 0 24 24');
     expect(svg.querySelector('path')!.getAttribute('d')).toBe(iconPaths[icon]);
-    expect(previewCache.has(key)).toBe(false);
+  });
+
+  it.each(['rect', 'text', 'value', 'indicator', 'polyline', 'symbol:pump'])(
+    'makes the entry of the %s tile at its first drawing, taking one element id',
+    (key) => {
+      previewCache.delete(key);
+      const before = Number(createPipe(0, 0).id.slice('el-'.length));
+      drawn(key);
+      drawn(key);
+      const after = Number(createPipe(0, 0).id.slice('el-'.length));
+      expect(after - before).toBe(2);
+      expect(previewCache.get(key)).toMatchObject({ id: `preview-${key}`, x: 0, y: 0 });
+    },
+  );
+
+  it('makes no entry for a key that no factory knows', () => {
+    drawn('unknown');
+    expect(previewCache.has('unknown')).toBe(false);
   });
 
   it('makes a cache entry once per key, at (0, 0) with the id "preview-" and the key', () => {

@@ -8,7 +8,7 @@ import { renderElement } from '../../shell';
 import { Icon } from '../kit';
 import { SYMBOL_KEY_PREFIX, createElementForKey } from './items';
 
-/** Item key → the element drawn on that key's tile, made at (0, 0) the first time it is needed. */
+/** Item key → the element of that key's tile, made at (0, 0) the first time the tile is drawn. */
 export const previewCache = new Map<string, SchemeElement>();
 
 function cachedPreview(key: string): SchemeElement | undefined {
@@ -38,8 +38,10 @@ export interface PalettePreviewProps {
 }
 
 export const PalettePreview = memo(function PalettePreview({ itemKey }: PalettePreviewProps) {
+  // Every tile makes its entry, an icon tile too, so each first drawing takes
+  // a number from the element-id counter whatever its picture.
+  const element = cachedPreview(itemKey);
   const place = placement(itemKey);
-  const element = place === undefined ? undefined : cachedPreview(itemKey);
   if (place === undefined || element === undefined) {
     return <Icon name={ICON_KEYS.includes(itemKey) ? itemKey : 'rect'} size={22} />;
   }
