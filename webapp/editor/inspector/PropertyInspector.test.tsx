@@ -342,5 +342,14 @@ describe('rules of the selected element', () => {
     expect(screen.queryByRole('button', { name: 'Добавить правило' })).toBeNull();
     type('X', '5');
     expect(element('a').conditions).toBe(odd);
+
+    // Only the engineer's own choice replaces them, as one undoable step.
+    fireEvent.click(screen.getByRole('button', { name: 'Удалить правила' }));
+    expect(element('a').conditions).toEqual([]);
+    fireEvent.click(screen.getByRole('button', { name: 'Добавить правило' }));
+    expect(element('a').conditions).toHaveLength(1);
+    act(() => editor.dispatch({ type: 'undo' }));
+    act(() => editor.dispatch({ type: 'undo' }));
+    expect(element('a').conditions).toBe(odd);
   });
 });

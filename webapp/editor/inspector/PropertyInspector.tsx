@@ -168,9 +168,15 @@ function SingleView({ el, symbolOptions, tagOptions, live, onPatch, onRemove }: 
             onChange={(list) => onPatch({ conditions: list })}
           />
         ) : (
-          <div className="orvo-props__note" data-testid="rules-unreadable">
-            {RULES_UNREADABLE}
-          </div>
+          <>
+            <div className="orvo-props__note" data-testid="rules-unreadable">
+              {RULES_UNREADABLE}
+            </div>
+            {/* Kept untouched until the engineer chooses to start over with no rules. */}
+            <Button size="sm" onClick={() => onPatch({ conditions: [] })}>
+              Удалить правила
+            </Button>
+          </>
         )}
       </Section>
       <Section title="Действия">
