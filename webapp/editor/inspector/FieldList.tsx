@@ -27,9 +27,13 @@ function sameValue(a: unknown, b: unknown): boolean {
   return a === b || (Number.isNaN(a) && Number.isNaN(b));
 }
 
-/** The choices, plus the current value when it is not among them, so that it shows as itself. */
+/**
+ * The choices, plus the current value when it is not among them, so that it
+ * shows as itself; an empty one too, or the select would show its first
+ * choice as chosen and picking that choice would change nothing.
+ */
 function withCurrent(options: readonly FieldOption[], value: string): readonly FieldOption[] {
-  return value === '' || options.some((option) => option.value === value)
+  return options.some((option) => option.value === value)
     ? options
     : [...options, { value, label: value }];
 }

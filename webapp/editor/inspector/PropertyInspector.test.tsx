@@ -130,6 +130,17 @@ describe('one element', () => {
     expect(unknown.options).toHaveLength(10);
   });
 
+  it('shows a symbol without a symbol id as chosen nothing, so that the first symbol can be picked', () => {
+    // Loading does not check symbol ids, so one can be missing.
+    const bare = { id: 's', type: 'symbol', x: 0, y: 0, width: 48, height: 48, style: {} };
+    mount(makeState([bare as SchemeElement], { selectedIds: ['s'] }));
+    const chooser = screen.getByLabelText('Символ') as HTMLSelectElement;
+    expect(chooser.value).toBe('');
+    expect(chooser.selectedOptions[0].text).toBe('');
+    fireEvent.change(chooser, { target: { value: 'tank' } });
+    expect(element('s').symbolId).toBe('tank');
+  });
+
   it('says when the selected element is missing', () => {
     mount(makeState([rect('a')], { selectedIds: ['gone'] }));
     expect(screen.getByTestId('props-empty')).toHaveTextContent(
