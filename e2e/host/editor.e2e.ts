@@ -62,11 +62,22 @@ function visibleWindows(): string[] {
 
 const delay = (ms: number) => new Promise((resolve) => setTimeout(resolve, ms));
 
-/** Waits for a window that was not there before and returns its id. */
-async function newWindow(before: readonly string[], what: string): Promise<string> {
+function windowName(id: string): string {
+  try {
+    return xdotool('getwindowname', id);
+  } catch {
+    return '';
+  }
+}
+
+/** Waits for a file dialog that was not there before and returns its window id. */
+async function newDialog(before: readonly string[], what: string): Promise<string> {
   const deadline = Date.now() + 15_000;
   for (;;) {
-    const added = visibleWindows().filter((id) => !before.includes(id));
+    // Tooltips are windows too; the dialogs are named for saving or opening files.
+    const added = visibleWindows().filter(
+      (id) => !before.includes(id) && /file|файл|open|откр/i.test(windowName(id)),
+    );
     if (added.length > 0) return added[added.length - 1];
     if (Date.now() > deadline) throw new Error(`no ${what} appeared`);
     await delay(200);
@@ -112,6 +123,7 @@ describe.skipIf(!canDrive)('a whole editing session in the desktop program', () 
   let folder: string;
   let mainWindow: string;
   const pageErrors: string[] = [];
+  const dialogNames: string[] = [];
   let tankId = '';
   let copyId = '';
   let saved = '';
@@ -122,7 +134,9 @@ describe.skipIf(!canDrive)('a whole editing session in the desktop program', () 
       const before = visibleWindows();
       // The dialog holds the program until it is answered, the click's reply included.
       const click = current.locator('button[aria-label="Сохранить схему в файл"]').click();
-      await chooseInDialog(await newWindow(before, 'save dialog'), path);
+      const dialog = await newDialog(before, 'save dialog');
+      dialogNames.push(windowName(dialog));
+      await chooseInDialog(dialog, path);
       await click;
       await waitForFile(path);
       return path;
@@ -130,7 +144,9 @@ describe.skipIf(!canDrive)('a whole editing session in the desktop program', () 
     async load(current, path) {
       const before = visibleWindows();
       const click = current.locator('button[aria-label="Загрузить схему из файла"]').click();
-      await chooseInDialog(await newWindow(before, 'file dialog'), path);
+      const dialog = await newDialog(before, 'file dialog');
+      dialogNames.push(windowName(dialog));
+      await chooseInDialog(dialog, path);
       await click;
     },
   };
@@ -200,6 +216,8 @@ describe.skipIf(!canDrive)('a whole editing session in the desktop program', () 
   });
 
   it('stayed free of errors', () => {
+    // The save dialog and the file chooser, each answered once.
+    expect(dialogNames).toHaveLength(2);
     const problems = app.consoleMessages.filter((m) => m.type === 'error' || m.type === 'warning');
     expect(problems).toEqual([]);
     expect(pageErrors).toEqual([]);
