@@ -1,4 +1,4 @@
-import { act, fireEvent, render, screen, within } from '@testing-library/react';
+import { act, fireEvent, render, screen, waitFor, within } from '@testing-library/react';
 import { afterEach, describe, expect, it, vi } from 'vitest';
 import type { Scheme, SchemeElement } from '../../scheme';
 import { createEditorState, EditorProvider, useEditor, type EditorState } from '../model';
@@ -286,7 +286,7 @@ describe('scheme files', () => {
     return clicks;
   }
 
-  it('shows the message of a failed save and clears it on the next good save', () => {
+  it('shows the message of a failed save and clears it on the next good save', async () => {
     const clicks = stubDownload();
     const broken = { ...scheme([rect('a')]), schemaVersion: 3 };
     const { latest } = renderToolbar({ scheme: broken });
@@ -299,11 +299,10 @@ describe('scheme files', () => {
     expect(latest.unsaved).toBe(false);
 
     chooseFile(JSON.stringify(valid));
-    return settle().then(() => {
-      fireEvent.click(button('Сохранить схему в файл'));
-      expect(clicks).toEqual(['Загруженная.json']);
-      expect(screen.queryByTestId('import-error')).toBeNull();
-    });
+    await waitFor(() => expect(latest.state.scheme).toEqual(valid));
+    fireEvent.click(button('Сохранить схему в файл'));
+    expect(clicks).toEqual(['Загруженная.json']);
+    expect(screen.queryByTestId('import-error')).toBeNull();
   });
 
   it('shows "Ошибка сохранения схемы" when saving fails without a message', () => {
@@ -350,8 +349,7 @@ describe('scheme files', () => {
     const { latest } = renderToolbar({ scheme: start, selectedIds: ['a'] });
     const before = latest.state;
     const input = chooseFile(text);
-    await settle();
-    expect(screen.getByTestId('import-error')).toHaveTextContent(message);
+    await waitFor(() => expect(screen.getByTestId('import-error')).toHaveTextContent(message));
     expect(latest.state).toBe(before);
     expect(input.value).toBe('');
   });
@@ -367,27 +365,25 @@ describe('scheme files', () => {
     vi.stubGlobal('FileReader', FailingReader);
     renderToolbar();
     chooseFile('{}');
-    await settle();
-    expect(screen.getByTestId('import-error')).toHaveTextContent('File is gone');
+    await waitFor(() =>
+      expect(screen.getByTestId('import-error')).toHaveTextContent('File is gone'),
+    );
   });
 
   it('loads a file as one undoable step, clears the message, and loads the same file again', async () => {
     const { latest } = renderToolbar({ scheme: scheme([rect('a')]), selectedIds: ['a'] });
     chooseFile('nonsense');
-    await settle();
-    expect(screen.getByTestId('import-error')).toBeInTheDocument();
+    await waitFor(() => expect(screen.getByTestId('import-error')).toBeInTheDocument());
 
     const input = chooseFile(JSON.stringify(valid));
-    await settle();
+    await waitFor(() => expect(latest.state.scheme).toEqual(valid));
     expect(screen.queryByTestId('import-error')).toBeNull();
-    expect(latest.state.scheme).toEqual(valid);
     expect(latest.state.selectedIds).toEqual([]);
     expect(input.value).toBe('');
     expect(latest.unsaved).toBe(false);
 
     chooseFile(JSON.stringify(valid));
-    await settle();
-    expect(latest.state.past).toHaveLength(2);
+    await waitFor(() => expect(latest.state.past).toHaveLength(2));
 
     fireEvent.click(button('Отменить'));
     fireEvent.click(button('Отменить'));
