@@ -1,7 +1,8 @@
 // The scheme editor inside the desktop program: the same editing session as
 // in Chromium, driven over the DevTools protocol with real mouse and keyboard
 // input, saving through the program's save dialog and loading through its
-// file dialog (both driven with xdotool), with screenshots of the window.
+// file dialog (both driven with xdotool), with screenshots of the window, and
+// the question the program asks before a reload would drop unsaved edits.
 //
 // Needs an X display (xvfb-run), xdotool and ImageMagick; without them it is
 // skipped. The screenshots go to docs/screenshots/ when CORVANE_SCREENSHOTS is
@@ -70,19 +71,21 @@ function windowName(id: string): string {
   }
 }
 
-/** Waits for a file dialog that was not there before and returns its window id. */
-async function newDialog(before: readonly string[], what: string): Promise<string> {
+/** Waits for a window named like `name` that was not there before and returns its id. */
+async function newWindowNamed(before: readonly string[], name: RegExp, what: string) {
   const deadline = Date.now() + 15_000;
   for (;;) {
-    // Tooltips are windows too; the dialogs are named for saving or opening files.
-    const added = visibleWindows().filter(
-      (id) => !before.includes(id) && /file|файл|open|откр/i.test(windowName(id)),
-    );
+    // Tooltips are windows too; the dialogs are known by their names.
+    const added = visibleWindows().filter((id) => !before.includes(id) && name.test(windowName(id)));
     if (added.length > 0) return added[added.length - 1];
     if (Date.now() > deadline) throw new Error(`no ${what} appeared`);
     await delay(200);
   }
 }
+
+/** Waits for a dialog for saving or opening a file. */
+const newDialog = (before: readonly string[], what: string) =>
+  newWindowNamed(before, /file|файл|open|откр/i, what);
 
 /** Types a path into the file dialog's name field, which has the focus, and confirms. */
 async function chooseInDialog(dialog: string, path: string): Promise<void> {
@@ -213,6 +216,32 @@ describe.skipIf(!canDrive)('a whole editing session in the desktop program', () 
     expect(await inspected(page)).toMatchObject({ x: 70, y: 110, width: 104, height: 200 });
     // Read from the system clipboard: no fallback hint.
     expect(await page.locator('[data-testid="clipboard-hint"]').count()).toBe(0);
+  });
+
+  it('asks before the page is reloaded with unsaved edits, and stays when told so', async () => {
+    // The program asks with its own window; answered there, not through the protocol.
+    const reported: string[] = [];
+    page.once('dialog', (dialog) => reported.push(dialog.type()));
+    const before = visibleWindows();
+    const reload = page.reload({ timeout: 5000 }).catch(() => undefined);
+    const question = await newWindowNamed(before, /confirm|подтвер/i, 'leave question');
+    xdotool('windowfocus', '--sync', question);
+    xdotool('key', 'Escape');
+    await reload;
+    expect(reported).toEqual(['beforeunload']);
+    expect(visibleWindows()).not.toContain(question);
+    expect(await canvasIds(page)).toHaveLength(37);
+  });
+
+  it('reloads at once once the edits are undone', async () => {
+    const corner = await canvasPoint(page, 5, 5);
+    await page.mouse.click(corner.x, corner.y);
+    await page.keyboard.press('Control+z');
+    await expect.poll(() => canvasIds(page)).toHaveLength(36);
+    const before = visibleWindows();
+    await page.reload({ timeout: 10_000 });
+    await page.waitForFunction(() => document.querySelector('[data-testid="runtime"]'));
+    expect(visibleWindows().filter((id) => !before.includes(id))).toEqual([]);
   });
 
   it('stayed free of errors', () => {
