@@ -1,4 +1,4 @@
-import { forwardRef, useEffect, useImperativeHandle, useState } from 'react';
+import { forwardRef, useEffect, useImperativeHandle, useState, type ForwardedRef } from 'react';
 import type { DataSource } from '../../data';
 import type { Scheme } from '../../scheme';
 import { DataSourceContext } from '../inspector';
@@ -19,13 +19,11 @@ export interface SchemeEditorHandle {
 export interface SchemeEditorProps {
   initialScheme: Scheme;
   previewDataSource: DataSource;
-  /** Told each time the editor gains or loses unsaved edits. */
-  onUnsavedChange?: (unsaved: boolean) => void;
 }
 
 /** An editor of one scheme; its edits live only here until saved to a file. */
 export const SchemeEditor = forwardRef<SchemeEditorHandle, SchemeEditorProps>(function SchemeEditor(
-  { initialScheme, previewDataSource, onUnsavedChange },
+  { initialScheme, previewDataSource },
   ref,
 ) {
   const [initial] = useState(() => createEditorState(initialScheme));
@@ -33,7 +31,7 @@ export const SchemeEditor = forwardRef<SchemeEditorHandle, SchemeEditorProps>(fu
     <EditorProvider initial={initial}>
       <DataSourceContext.Provider value={previewDataSource}>
         <SchemeFilesProvider>
-          <UnsavedEdits handleRef={ref} onUnsavedChange={onUnsavedChange} />
+          <UnsavedEdits handleRef={ref} />
           <EditorLayout previewDataSource={previewDataSource} />
         </SchemeFilesProvider>
       </DataSourceContext.Provider>
@@ -42,15 +40,14 @@ export const SchemeEditor = forwardRef<SchemeEditorHandle, SchemeEditorProps>(fu
 });
 
 interface UnsavedEditsProps {
-  handleRef: React.ForwardedRef<SchemeEditorHandle>;
-  onUnsavedChange?: (unsaved: boolean) => void;
+  handleRef: ForwardedRef<SchemeEditorHandle>;
 }
 
 /**
  * Guards unsaved edits: offers the shell the save and the unsaved state, and
  * while edits are unsaved makes the page ask before it is closed or reloaded.
  */
-function UnsavedEdits({ handleRef, onUnsavedChange }: UnsavedEditsProps) {
+function UnsavedEdits({ handleRef }: UnsavedEditsProps) {
   const files = useSchemeFiles();
   const unsaved = files?.unsaved ?? false;
 
@@ -64,10 +61,6 @@ function UnsavedEdits({ handleRef, onUnsavedChange }: UnsavedEditsProps) {
   );
 
   useEffect(() => {
-    onUnsavedChange?.(unsaved);
-  }, [onUnsavedChange, unsaved]);
-
-  useEffect(() => {
     if (!unsaved) return undefined;
     const ask = (event: BeforeUnloadEvent) => {
       event.preventDefault();
@@ -77,9 +70,6 @@ function UnsavedEdits({ handleRef, onUnsavedChange }: UnsavedEditsProps) {
     window.addEventListener('beforeunload', ask);
     return () => window.removeEventListener('beforeunload', ask);
   }, [unsaved]);
-
-  // An editor that ends with unsaved edits no longer holds any.
-  useEffect(() => () => onUnsavedChange?.(false), [onUnsavedChange]);
 
   return null;
 }
