@@ -1,8 +1,9 @@
-import { useEffect, useRef } from 'react';
+import { useEffect, useLayoutEffect, useRef } from 'react';
 import type { DataSource } from '../data';
 import { createBinder } from '../scheme';
 import type { NodeMap, Scheme } from '../scheme';
-import { renderElement } from './render';
+import { createSchemeDrawing } from './render';
+import type { SchemeDrawing } from './render';
 
 export interface RuntimeViewProps {
   scheme: Scheme;
@@ -12,11 +13,35 @@ export interface RuntimeViewProps {
 
 /**
  * Draws a scheme once and hands its nodes to a binder. Live values never pass
- * through React: the binder writes them into the nodes collected here.
+ * through React: the binder writes them into the nodes collected here. The
+ * elements are drawn into the svg without React (the same `renderElement`
+ * drawing, set straight into the DOM), so a large scheme opens at the cost of
+ * its DOM calls; React owns only the svg.
  */
 export function RuntimeView({ scheme, dataSource, className }: RuntimeViewProps) {
   const nodeMapRef = useRef<NodeMap>(new Map());
   const nodeMap = nodeMapRef.current;
+  const svgRef = useRef<SVGSVGElement>(null);
+  const drawingRef = useRef<SchemeDrawing>();
+
+  // Before the binder's effect, so that the map is complete when it starts.
+  useLayoutEffect(() => {
+    const svg = svgRef.current;
+    if (!svg) return;
+    drawingRef.current ??= createSchemeDrawing(svg);
+    drawingRef.current.draw(scheme.elements, (element) => (node) => {
+      if (node) nodeMap.set(element.id, { node, element });
+      else nodeMap.delete(element.id);
+    });
+  }, [scheme, nodeMap]);
+
+  useLayoutEffect(
+    () => () => {
+      drawingRef.current?.clear();
+      drawingRef.current = undefined;
+    },
+    [],
+  );
 
   useEffect(() => {
     const binder = createBinder(scheme, dataSource, nodeMap);
@@ -27,18 +52,12 @@ export function RuntimeView({ scheme, dataSource, className }: RuntimeViewProps)
   const { width, height } = scheme.size;
   return (
     <svg
+      ref={svgRef}
       className={className}
       viewBox={`0 0 ${width} ${height}`}
       width="100%"
       height="100%"
       preserveAspectRatio="xMidYMid meet"
-    >
-      {scheme.elements.map((element) =>
-        renderElement(element, (node) => {
-          if (node) nodeMap.set(element.id, { node, element });
-          else nodeMap.delete(element.id);
-        }),
-      )}
-    </svg>
+    />
   );
 }
