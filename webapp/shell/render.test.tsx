@@ -1,7 +1,7 @@
 import { render } from '@testing-library/react';
 import type { SchemeElement } from '../scheme';
-import { keptMarkup, keptSchemes } from './drawings.fixture';
-import { pointsAttribute, renderElement } from './render';
+import { keptMarkup, keptSchemes, variantScheme } from './drawings.fixture';
+import { createSchemeDrawing, pointsAttribute, renderElement } from './render';
 
 function draw(element: SchemeElement): SVGElement | null {
   const { container } = render(<svg>{renderElement(element, () => {})}</svg>);
@@ -152,6 +152,99 @@ describe('drawings kept exactly', () => {
       <svg>{scheme.elements.map((element) => renderElement(element, () => {}))}</svg>,
     );
     expect(keptMarkup(container.innerHTML)).toMatchSnapshot();
+  });
+});
+
+describe('createSchemeDrawing', () => {
+  const SVG = 'http://www.w3.org/2000/svg';
+  const base = variantScheme.elements;
+  const byId = (id: string) => base.find((element) => element.id === id)!;
+  const edit = (id: string, change: Partial<SchemeElement>) =>
+    base.map((element) => (element.id === id ? { ...element, ...change } : element));
+
+  /** React's drawing of `elements` into a fresh svg, after `first` when given (keyed update). */
+  function reactMarkup(elements: SchemeElement[], first?: SchemeElement[]): string {
+    const view = (list: SchemeElement[]) => (
+      <svg>{list.map((element) => renderElement(element, () => {}))}</svg>
+    );
+    const { container, rerender } = render(view(first ?? elements));
+    if (first) rerender(view(elements));
+    return container.querySelector('svg')!.innerHTML;
+  }
+
+  function plain(first: SchemeElement[]) {
+    const svg = document.createElementNS(SVG, 'svg');
+    const drawing = createSchemeDrawing(svg);
+    const calls: [string, boolean][] = [];
+    const draw = (list: SchemeElement[]) =>
+      drawing.draw(list, (element) => (node) => calls.push([element.id, node !== null]));
+    draw(first);
+    return { svg, drawing, calls, draw };
+  }
+
+  it('draws what React draws, text nodes included, and calls back each element in order', () => {
+    const { svg, calls } = plain(base);
+    const { container } = render(<svg>{base.map((e) => renderElement(e, () => {}))}</svg>);
+    const reactSvg = container.querySelector('svg')!;
+    expect(svg.innerHTML).toBe(reactSvg.innerHTML);
+    const shape = (root: Element) =>
+      Array.from(root.querySelectorAll('*'), (node) =>
+        Array.from(node.childNodes, (child) => child.nodeType).join(),
+      );
+    expect(shape(svg)).toEqual(shape(reactSvg));
+    const drawnIds = base.filter((e) => e.type !== ('circle' as string)).map((e) => e.id);
+    expect(calls).toEqual(drawnIds.map((id) => [id, true]));
+  });
+
+  // Each case redraws the variant scheme with one change; the markup must be
+  // React's after the same keyed update, and an element whose type and
+  // shapes stay keeps its node.
+  it.each<[string, SchemeElement[], string[]]>([
+    [
+      'moved, refilled and unstroked rect',
+      edit('rect-full', { x: 9, style: { fill: '#fff' } }),
+      [],
+    ],
+    ['rotation removed', edit('pump', { rotation: undefined }), []],
+    ['text changed and cleared', edit('caption', { content: 'новый' }), []],
+    ['text content removed', edit('caption', { content: undefined }), ['caption']],
+    [
+      'gauge gains a warning arc',
+      edit('gauge-small', { params: { warnFrom: 3 } }),
+      ['gauge-small'],
+    ],
+    ['symbol id changed', edit('pump', { symbolId: 'valve' }), ['pump']],
+    ['type changed under the same id', edit('lamp', { type: 'rect' }), ['lamp']],
+    ['reversed order', [...base].reverse(), []],
+    [
+      'one removed, one added',
+      [...base.slice(1), { ...byId('lamp'), id: 'new-lamp' }],
+      ['new-lamp'],
+    ],
+  ])('redraw: %s', (_name, next, renewed) => {
+    const { svg, draw, calls } = plain(base);
+    const before = new Map(
+      Array.from(svg.children, (node) => [node.getAttribute('data-element-id'), node]),
+    );
+    calls.length = 0;
+    draw(next);
+    expect(svg.innerHTML).toBe(reactMarkup(next, base));
+    for (const node of Array.from(svg.children)) {
+      const id = node.getAttribute('data-element-id')!;
+      expect([id, node === before.get(id)]).toEqual([id, !renewed.includes(id)]);
+    }
+    const detached = calls.filter(([, attached]) => !attached).map(([id]) => id);
+    const attached = calls.filter(([, isAttached]) => isAttached).map(([id]) => id);
+    expect(calls.slice(0, detached.length).every(([, a]) => !a)).toBe(true);
+    expect(attached).toEqual(Array.from(svg.children, (n) => n.getAttribute('data-element-id')));
+  });
+
+  it('clears the svg and calls every element back with nothing', () => {
+    const { svg, drawing, calls } = plain(base.slice(0, 3));
+    calls.length = 0;
+    drawing.clear();
+    expect(svg.childNodes).toHaveLength(0);
+    expect(calls).toEqual(base.slice(0, 3).map((e) => [e.id, false]));
   });
 });
 
