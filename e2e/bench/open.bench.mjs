@@ -17,8 +17,8 @@
 //
 // Usage: node e2e/bench/open.bench.mjs [--profile] [rounds]
 //        xvfb-run -a node e2e/bench/open.bench.mjs --host [--profile] [rounds]
-// --profile adds a sampling profile of further openings: the functions with the
-// most self time.
+// --profile adds a sampling profile of further openings of either variant: the
+// functions with the most self time (the page is then built unminified).
 // With --host the page runs inside the desktop program (build/corvane-ui,
 // QtWebEngine's Chromium), served from 127.0.0.1 and opened in the program's
 // own page, its window as the program opens it.
@@ -81,7 +81,8 @@ let program;
 try {
   await build({
     configFile: fileURLToPath(new URL('./open.vite.config.ts', import.meta.url)),
-    build: { outDir: out },
+    // Readable function names in a profile.
+    build: { outDir: out, minify: !profile },
   });
   server = await serve({ root: out, index: 'open.html' });
   let page;
@@ -171,13 +172,16 @@ try {
   );
   const held = ({ heap, nodes }) => `${mb(heap)} JS heap, ${nodes} DOM nodes`;
   console.log(`  held by the open scheme: first ${held(first)}; after the rounds ${held(last)}`);
-  if (profile) await profileOpenings();
+  if (profile) {
+    await profileOpenings('floor');
+    await profileOpenings('app');
+  }
   console.log(`\nload average at the end ${loadAverage()}`);
 
   // Self time by function over further openings, from the click to the end of
   // the first frame; "(program)" holds the engine's own work (style, layout,
   // paint), "(garbage collector)" the collections.
-  async function profileOpenings() {
+  async function profileOpenings(variant) {
     await cdp.send('Profiler.enable');
     await cdp.send('Profiler.setSamplingInterval', { interval: 100 });
     const self = new Map();
@@ -187,7 +191,9 @@ try {
       await collect(cdp);
       await settle();
       await cdp.send('Profiler.start');
-      await page.evaluate((id) => globalThis.openBench.app(id), TARGET);
+      await (variant === 'app'
+        ? page.evaluate((id) => globalThis.openBench.app(id), TARGET)
+        : page.evaluate((n) => globalThis.openBench.floor(n), COUNT));
       const { profile: taken } = await cdp.send('Profiler.stop');
       const byId = new Map(taken.nodes.map((node) => [node.id, node]));
       const deltas = taken.timeDeltas;

@@ -1,4 +1,5 @@
 import { act, render } from '@testing-library/react';
+import { StrictMode } from 'react';
 import type { DataSource, PointValue } from '../data';
 import { createSimulator, pointCatalogue } from '../emulator';
 import type { Scheme } from '../scheme';
@@ -87,6 +88,19 @@ describe('RuntimeView', () => {
     data.push([running]);
     expect(container.querySelector('[data-element-id="lamp"]')).toBe(lamp);
     expect(lamp).toHaveAttribute('fill', '#d04545');
+  });
+
+  it('draws each element once under strict mode, whose effects run twice', () => {
+    const data = fakeDataSource();
+    const { container } = render(
+      <StrictMode>
+        <RuntimeView scheme={lampScheme('#3fb54a')} dataSource={data.source} />
+      </StrictMode>,
+    );
+    expect(container.querySelectorAll('svg > *')).toHaveLength(1);
+    expect(data.live()).toBe(1);
+    data.push([running]);
+    expect(container.querySelector('[data-element-id="lamp"]')).toHaveAttribute('fill', '#3fb54a');
   });
 
   it('moves to another data source, leaving the old one', () => {

@@ -239,12 +239,13 @@ describe('createSchemeDrawing', () => {
     expect(attached).toEqual(Array.from(svg.children, (n) => n.getAttribute('data-element-id')));
   });
 
-  it('clears the svg and calls every element back with nothing', () => {
-    const { svg, drawing, calls } = plain(base.slice(0, 3));
+  it('ends by calling every element back with nothing, and draws afresh after that', () => {
+    const { svg, drawing, calls, draw } = plain(base.slice(0, 3));
     calls.length = 0;
     drawing.clear();
-    expect(svg.childNodes).toHaveLength(0);
     expect(calls).toEqual(base.slice(0, 3).map((e) => [e.id, false]));
+    draw(base.slice(1, 2));
+    expect(svg.innerHTML).toBe(reactMarkup(base.slice(1, 2)));
   });
 });
 

@@ -398,7 +398,7 @@ export interface SchemeDrawing {
     elements: readonly SchemeElement[],
     onNodeFor: (element: SchemeElement) => NodeCallback,
   ): void;
-  /** Removes the drawing; every node callback gets null. */
+  /** Ends the drawing: every node callback gets null; the next `draw` starts on an empty svg. */
   clear(): void;
 }
 
@@ -419,7 +419,12 @@ export function createSchemeDrawing(svg: Element): SchemeDrawing {
         else last.set(entry.key, [entry]);
       }
       const next: Drawn[] = [];
-      const fresh = drawn.length === 0 ? document.createDocumentFragment() : undefined;
+      let fresh: DocumentFragment | undefined;
+      if (drawn.length === 0) {
+        // What an earlier drawing left (see `clear`) goes first.
+        if (svg.firstChild) svg.textContent = '';
+        fresh = document.createDocumentFragment();
+      }
       for (let i = 0; i < elements.length; i++) {
         const description = renderElement(
           elements[i],
@@ -458,9 +463,11 @@ export function createSchemeDrawing(svg: Element): SchemeDrawing {
         setRef(next[i].description.ref ?? undefined, next[i].node);
     },
     clear() {
+      // The nodes stay: the svg is on its way out with them, and removing
+      // thousands of nodes one step before it would cost as much again. A
+      // later `draw` starts afresh.
       detach();
       drawn = [];
-      svg.textContent = '';
     },
   };
 }
