@@ -173,8 +173,8 @@ try {
   const held = ({ heap, nodes }) => `${mb(heap)} JS heap, ${nodes} DOM nodes`;
   console.log(`  held by the open scheme: first ${held(first)}; after the rounds ${held(last)}`);
   if (profile) {
-    await profileOpenings('floor');
     await profileOpenings('app');
+    await profileOpenings('floor');
   }
   console.log(`\nload average at the end ${loadAverage()}`);
 
@@ -192,7 +192,7 @@ try {
       await settle();
       await cdp.send('Profiler.start');
       await (variant === 'app'
-        ? page.evaluate((id) => globalThis.openBench.app(id), TARGET)
+        ? page.evaluate((id) => globalThis.openBench.app(id, false), TARGET)
         : page.evaluate((n) => globalThis.openBench.floor(n), COUNT));
       const { profile: taken } = await cdp.send('Profiler.stop');
       const byId = new Map(taken.nodes.map((node) => [node.id, node]));
@@ -208,9 +208,7 @@ try {
       }
     }
     await cdp.send('Profiler.disable');
-    console.log(
-      `\nprofile of ${PROFILED} openings (includes the wait for live values), self time:`,
-    );
+    console.log(`\nprofile of ${PROFILED} openings, ${variant}, to the end of the first frame:`);
     for (const [name, spent] of [...self].sort((a, b) => b[1] - a[1]).slice(0, 25)) {
       const share = ((100 * spent) / total).toFixed(1).padStart(5);
       console.log(`  ${share} %  ${(spent / PROFILED).toFixed(2).padStart(6)} ms  ${name}`);

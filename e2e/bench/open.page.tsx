@@ -35,8 +35,11 @@ export interface OpenTimes {
 export interface OpenBench {
   /** Shows the scheme of that registration id through its navigation button. */
   select(id: string): Promise<void>;
-  /** Times a click on the scheme's navigation button (another scheme shown first). */
-  app(id: string): Promise<OpenTimes>;
+  /**
+   * Times a click on the scheme's navigation button (another scheme shown
+   * first); with `live` false it resolves at the end of the first frame.
+   */
+  app(id: string, live?: boolean): Promise<OpenTimes>;
   /** Times the plain-DOM drawing of the load scheme of `count` rectangles. */
   floor(count: number): Promise<OpenTimes>;
 }
@@ -153,7 +156,7 @@ window.openBench = {
     await nextFrame();
   },
 
-  app(id) {
+  app(id, waitLive = true) {
     const button = document.querySelector<HTMLElement>(`[data-testid="scheme-${id}"]`);
     if (!button) return Promise.reject(new Error(`no navigation button for ${id}`));
     return new Promise<OpenTimes>((resolve) => {
@@ -161,7 +164,8 @@ window.openBench = {
       let live: number | undefined;
       let drawn = 0;
       const done = () => {
-        if (frame !== undefined && live !== undefined) resolve({ frame, live, drawn });
+        if (frame !== undefined && (live !== undefined || !waitLive))
+          resolve({ frame, live, drawn });
       };
       const timeout = setTimeout(() => {
         onFirstValues = undefined;

@@ -5,9 +5,10 @@
 // symbol parts straight into those nodes.
 import type { DataSource, PointValue } from '../data';
 import { findSymbol } from '../symbols';
+import { isRecord } from './condition';
 import { formatValue } from './format';
 import { applyStyle, resolveStyle } from './style';
-import type { Scheme, SchemeElement } from './types';
+import type { ElementStyle, Scheme, SchemeElement } from './types';
 import { collectPointIds } from './validation';
 
 /** One drawn element: its top SVG node and the element record it was drawn from. */
@@ -36,7 +37,10 @@ export function applyElement(
   element: SchemeElement,
   value: PointValue | undefined | null,
 ): void {
-  const style = resolveStyle(element, value);
+  // Without a value no rule matches and the style is the base style, read as
+  // it is: the first pass over a large scheme need not copy every record.
+  const style =
+    value === undefined || value === null ? baseStyle(element) : resolveStyle(element, value);
   applyStyle(node, style);
   switch (element.type) {
     case 'value':
@@ -60,6 +64,13 @@ export function applyElement(
       void unknownType;
     }
   }
+}
+
+const NO_STYLE: ElementStyle = Object.freeze({});
+
+function baseStyle(element: SchemeElement): ElementStyle {
+  const style: unknown = element.style;
+  return isRecord(style) ? (style as ElementStyle) : NO_STYLE;
 }
 
 /** Replaces the node's text unless it already reads so (see `writeAttribute`). */
