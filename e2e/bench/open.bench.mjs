@@ -179,7 +179,8 @@ try {
   console.log(`\nload average at the end ${loadAverage()}`);
 
   // Self time by function over further openings, from the click to the end of
-  // the first frame; "(program)" holds the engine's own work (style, layout,
+  // the first frame (a console profile in the page, started and ended exactly
+  // there); "(program)" holds the engine's own work (style, layout,
   // paint), "(garbage collector)" the collections.
   async function profileOpenings(variant) {
     await cdp.send('Profiler.enable');
@@ -190,11 +191,13 @@ try {
       await home();
       await collect(cdp);
       await settle();
-      await cdp.send('Profiler.start');
+      const finished = new Promise((resolve) =>
+        cdp.once('Profiler.consoleProfileFinished', ({ profile: taken }) => resolve(taken)),
+      );
       await (variant === 'app'
-        ? page.evaluate((id) => globalThis.openBench.app(id, false), TARGET)
-        : page.evaluate((n) => globalThis.openBench.floor(n), COUNT));
-      const { profile: taken } = await cdp.send('Profiler.stop');
+        ? page.evaluate((id) => globalThis.openBench.app(id, false, true), TARGET)
+        : page.evaluate((n) => globalThis.openBench.floor(n, true), COUNT));
+      const taken = await finished;
       const byId = new Map(taken.nodes.map((node) => [node.id, node]));
       const deltas = taken.timeDeltas;
       for (let k = 0; k < taken.samples.length; k++) {

@@ -39,9 +39,13 @@ export interface OpenBench {
    * Times a click on the scheme's navigation button (another scheme shown
    * first); with `live` false it resolves at the end of the first frame.
    */
-  app(id: string, live?: boolean): Promise<OpenTimes>;
-  /** Times the plain-DOM drawing of the load scheme of `count` rectangles. */
-  floor(count: number): Promise<OpenTimes>;
+  app(id: string, live?: boolean, profile?: boolean): Promise<OpenTimes>;
+  /**
+   * Times the plain-DOM drawing of the load scheme of `count` rectangles. With
+   * `profile` (as for `app`), a console profile "open" covers exactly the
+   * timed span up to the end of the first frame.
+   */
+  floor(count: number, profile?: boolean): Promise<OpenTimes>;
 }
 
 declare global {
@@ -156,7 +160,7 @@ window.openBench = {
     await nextFrame();
   },
 
-  app(id, waitLive = true) {
+  app(id, waitLive = true, profile = false) {
     const button = document.querySelector<HTMLElement>(`[data-testid="scheme-${id}"]`);
     if (!button) return Promise.reject(new Error(`no navigation button for ${id}`));
     return new Promise<OpenTimes>((resolve) => {
@@ -173,6 +177,7 @@ window.openBench = {
         done();
       }, 5000);
       generation++;
+      if (profile) console.profile('open');
       const started = performance.now();
       onFirstValues = () =>
         endOfNextFrame(() => {
@@ -182,6 +187,7 @@ window.openBench = {
         });
       endOfNextFrame(() => {
         frame = performance.now() - started;
+        if (profile) console.profileEnd('open');
         drawn = drawnCount();
         done();
       });
@@ -189,7 +195,7 @@ window.openBench = {
     });
   },
 
-  floor(count) {
+  floor(count, profile = false) {
     let scheme = loadSchemes.get(count);
     if (!scheme) {
       scheme = generateLoadScheme(count);
@@ -199,10 +205,12 @@ window.openBench = {
     if (!shown) return Promise.reject(new Error('no view in the stage'));
     const drawing = scheme;
     return new Promise<OpenTimes>((resolve) => {
+      if (profile) console.profile('open');
       const started = performance.now();
       const box: { node?: Element } = {};
       endOfNextFrame(() => {
         const frame = performance.now() - started;
+        if (profile) console.profileEnd('open');
         const drawn = drawnCount();
         // Put the application's own view back, untimed.
         box.node?.replaceWith(shown);

@@ -249,13 +249,27 @@ function isEventName(name: string): boolean {
   );
 }
 
-function writeProp(node: Element, name: string, value: unknown): void {
-  if (RESERVED.has(name) || isEventName(name)) return;
-  if (name === 'style' || name === 'dangerouslySetInnerHTML') {
-    // Nothing the element renderer or a symbol draws uses them.
-    throw new Error(`"${name}" is not supported by the plain drawing`);
+// Prop name → attribute name, or null for a prop that is no attribute; prop
+// names come from the code, so the map stays small.
+const attributeNames = new Map<string, string | null>();
+
+function attributeOf(name: string): string | null {
+  let attribute = attributeNames.get(name);
+  if (attribute === undefined) {
+    if (name === 'style' || name === 'dangerouslySetInnerHTML') {
+      // Nothing the element renderer or a symbol draws uses them.
+      throw new Error(`"${name}" is not supported by the plain drawing`);
+    }
+    attribute =
+      RESERVED.has(name) || isEventName(name) ? null : (ATTRIBUTE_NAMES.get(name) ?? name);
+    attributeNames.set(name, attribute);
   }
-  const attribute = ATTRIBUTE_NAMES.get(name) ?? name;
+  return attribute;
+}
+
+function writeProp(node: Element, name: string, value: unknown): void {
+  const attribute = attributeOf(name);
+  if (attribute === null) return;
   const text = attributeText(name, value);
   if (text === null) node.removeAttribute(attribute);
   else node.setAttribute(attribute, text);
@@ -294,13 +308,15 @@ function build(description: unknown, parent: Node): void {
   if (typeof type !== 'string') throw new Error('only SVG elements can be drawn');
   const node = document.createElementNS(SVG_NS, type);
   const children = props.children;
-  if (!isText(children)) build(children, node);
+  const text = isText(children);
+  if (!text) build(children, node);
   for (const name in props) {
+    const value = props[name];
+    if (value === undefined || value === null) continue;
     if (name === 'children') {
-      if (isText(children)) node.textContent = '' + children;
+      if (text) node.textContent = '' + children;
     } else {
-      const value = props[name];
-      if (value !== undefined && value !== null) writeProp(node, name, value);
+      writeProp(node, name, value);
     }
   }
   parent.appendChild(node);
