@@ -231,6 +231,20 @@ describe('AppShell work mode', () => {
     expect(asksBeforeUnload()).toBe(false);
   });
 
+  it('switches at once after edits that cancel each other out', () => {
+    openEditor();
+    const root = editorRoot() as HTMLElement;
+    fireEvent.keyDown(root, { key: 'a', ctrlKey: true });
+    fireEvent.keyDown(root, { key: 'ArrowRight' });
+    expect(asksBeforeUnload()).toBe(true);
+    fireEvent.keyDown(root, { key: 'ArrowLeft' });
+    expect(undoButton()).toBeEnabled();
+    expect(asksBeforeUnload()).toBe(false);
+    fireEvent.click(screen.getByTestId('scheme-heat'));
+    expect(question()).toBeNull();
+    expect(editorScheme()).toBe('0 0 300 200');
+  });
+
   it('neither asks nor ends the editor when the scheme already open is chosen again', () => {
     openEditor();
     deleteAll();

@@ -1,4 +1,11 @@
-import { forwardRef, useEffect, useImperativeHandle, useState, type ForwardedRef } from 'react';
+import {
+  forwardRef,
+  useEffect,
+  useImperativeHandle,
+  useRef,
+  useState,
+  type ForwardedRef,
+} from 'react';
 import type { DataSource } from '../../data';
 import type { Scheme } from '../../scheme';
 import { DataSourceContext } from '../inspector';
@@ -49,27 +56,30 @@ interface UnsavedEditsProps {
  */
 function UnsavedEdits({ handleRef }: UnsavedEditsProps) {
   const files = useSchemeFiles();
-  const unsaved = files?.unsaved ?? false;
+  const latest = useRef(files);
+  latest.current = files;
+  const changed = files?.changed ?? false;
 
   useImperativeHandle(
     handleRef,
     () => ({
-      hasUnsavedEdits: () => unsaved,
-      save: () => files?.save() ?? false,
+      hasUnsavedEdits: () => latest.current?.hasUnsavedEdits() ?? false,
+      save: () => latest.current?.save() ?? false,
     }),
-    [files, unsaved],
+    [],
   );
 
   useEffect(() => {
-    if (!unsaved) return undefined;
+    if (!changed) return undefined;
     const ask = (event: BeforeUnloadEvent) => {
+      if (!latest.current?.hasUnsavedEdits()) return;
       event.preventDefault();
       // Older engines ask only when a return value is set; the text itself is not shown.
       event.returnValue = UNSAVED_EDITS_TEXT;
     };
     window.addEventListener('beforeunload', ask);
     return () => window.removeEventListener('beforeunload', ask);
-  }, [unsaved]);
+  }, [changed]);
 
   return null;
 }

@@ -20,7 +20,7 @@ function renderToolbar(initial: Partial<EditorState> & { scheme?: Scheme } = {},
   const latest: { state: EditorState; unsaved: boolean } = { state, unsaved: false };
   function Probe() {
     latest.state = useEditor().state;
-    latest.unsaved = useSchemeFiles()?.unsaved ?? false;
+    latest.unsaved = useSchemeFiles()?.hasUnsavedEdits() ?? false;
     return null;
   }
   const view = render(
@@ -415,6 +415,18 @@ describe('scheme files', () => {
     expect(latest.unsaved).toBe(false);
     fireEvent.click(button('Отменить'));
     expect(latest.unsaved).toBe(true);
+  });
+
+  it('counts edits that cancel each other out as saved', () => {
+    const { latest } = renderToolbar({
+      scheme: scheme([rect('b'), rect('c')]),
+      selectedIds: ['b'],
+    });
+    fireEvent.click(button('На шаг вперёд'));
+    expect(latest.unsaved).toBe(true);
+    fireEvent.click(button('На шаг назад'));
+    expect(latest.state.past).toHaveLength(2);
+    expect(latest.unsaved).toBe(false);
   });
 
   it('keeps files of its own when used without a provider', () => {

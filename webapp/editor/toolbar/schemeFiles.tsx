@@ -1,10 +1,12 @@
 // Saving and loading of scheme files for one editor, with the message of the
 // last attempt and the scheme as it was last opened, saved or loaded. The
-// editor has unsaved edits exactly when its scheme is another record than
-// that one: the history keeps scheme records, so undoing back to the saved
-// state counts as no unsaved edits.
+// editor has unsaved edits when its scheme's content differs from that one.
+// The history keeps scheme records, so undoing back to the saved state gives
+// the very record again; edits that cancel each other out (a move and the
+// move back) give another record with the same content, and count as saved
+// as well.
 
-import { createContext, useContext, useState, type ReactNode } from 'react';
+import { createContext, useContext, useRef, useState, type ReactNode } from 'react';
 import type { Scheme } from '../../scheme';
 import { useEditor } from '../model';
 import {
@@ -18,8 +20,13 @@ import {
 export interface SchemeFilesValue {
   /** Message of the last failed save or load; nothing after a success. */
   fileMessage: string | undefined;
-  /** Whether the editor's scheme differs from the one last opened, saved or loaded. */
-  unsaved: boolean;
+  /**
+   * Whether the scheme is another record than the one last opened, saved or
+   * loaded; cheap, and false whenever there are no unsaved edits.
+   */
+  changed: boolean;
+  /** Whether the scheme's content differs from the one last opened, saved or loaded. */
+  hasUnsavedEdits(): boolean;
   /** Saves the current scheme by download; false when it fails (the message is set). */
   save(): boolean;
   /** Loads a chosen file into the editor as one undoable step. */
@@ -36,10 +43,21 @@ export function SchemeFilesProvider({ children }: SchemeFilesProviderProps) {
   const { state, dispatch } = useEditor();
   const [savedScheme, setSavedScheme] = useState<Scheme>(state.scheme);
   const [fileMessage, setFileMessage] = useState<string | undefined>(undefined);
+  const compared = useRef<{ scheme: Scheme; saved: Scheme; differs: boolean } | null>(null);
+  const current = state.scheme;
 
   const value: SchemeFilesValue = {
     fileMessage,
-    unsaved: state.scheme !== savedScheme,
+    changed: current !== savedScheme,
+    hasUnsavedEdits() {
+      if (current === savedScheme) return false;
+      const last = compared.current;
+      if (last && last.scheme === current && last.saved === savedScheme) return last.differs;
+      // Only asked when leaving the editor, so a full comparison is affordable here.
+      const differs = JSON.stringify(current) !== JSON.stringify(savedScheme);
+      compared.current = { scheme: current, saved: savedScheme, differs };
+      return differs;
+    },
     save() {
       const scheme = state.scheme;
       try {
