@@ -204,6 +204,21 @@ describe('copy and paste events at the editor root', () => {
     expect(latest.state.clipboard).toBeUndefined();
   });
 
+  it('fills the page buffer from a copy event without clipboard data, leaving the platform copy', () => {
+    const { root, latest } = renderLayout({ selectedIds: ['a'] });
+    const copy = createEvent.copy(root);
+    Object.defineProperty(copy, 'clipboardData', { value: null });
+    fireEvent(root, copy);
+    expect(copy.defaultPrevented).toBe(false);
+    expect(latest.state.clipboard).toEqual({ json: serializeElementBuffer([rect('a')]) });
+
+    const paste = createEvent.paste(root);
+    Object.defineProperty(paste, 'clipboardData', { value: null });
+    fireEvent(root, paste);
+    expect(paste.defaultPrevented).toBe(false);
+    expect(latest.state.scheme).toBe(scheme);
+  });
+
   const buffer = serializeElementBuffer([rect('z', 0, 0)]);
 
   it('pastes a buffer text from the event, also one edited by hand', () => {

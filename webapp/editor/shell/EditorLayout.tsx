@@ -39,14 +39,20 @@ export function EditorLayout({ previewDataSource }: EditorLayoutProps) {
     if (preview || isTextEntryTarget(event.target) || state.selectedIds.length === 0) return;
     const elements = selectedElements(state);
     if (elements.length === 0) return;
-    event.clipboardData.setData('text/plain', serializeElementBuffer(elements));
-    event.preventDefault();
+    // Without clipboard data (an event made by script) the platform copy goes
+    // ahead; the page buffer still takes the elements.
+    const data = event.clipboardData as DataTransfer | null;
+    if (data) {
+      data.setData('text/plain', serializeElementBuffer(elements));
+      event.preventDefault();
+    }
     dispatch({ type: 'copy' });
   };
 
   const onPaste = (event: ClipboardEvent<HTMLDivElement>) => {
     if (preview || isTextEntryTarget(event.target)) return;
-    const text = event.clipboardData.getData('text/plain');
+    const data = event.clipboardData as DataTransfer | null;
+    const text = data ? data.getData('text/plain') : '';
     if (!isElementBuffer(text)) return;
     event.preventDefault();
     dispatch({ type: 'paste', json: text });
