@@ -30,18 +30,20 @@ function target(html: string): Element {
 
 interface Press {
   key: string;
+  code?: string;
   ctrl?: boolean;
   meta?: boolean;
   shift?: boolean;
   on?: string;
 }
 
-function press({ key, ctrl, meta, shift, on }: Press, current: EditorState) {
+function press({ key, code, ctrl, meta, shift, on }: Press, current: EditorState) {
   const preventDefault = vi.fn();
   const dispatch = vi.fn();
   const handled = handleEditorKey(
     {
       key,
+      code,
       ctrlKey: ctrl ?? false,
       metaKey: meta ?? false,
       shiftKey: shift ?? false,
@@ -114,6 +116,31 @@ describe('handleEditorKey', () => {
     ],
     ['Delete with nothing selected is left alone', { key: 'Delete' }, [], undefined],
     ['an arrow with nothing selected is left alone', { key: 'ArrowDown' }, [], undefined],
+    [
+      'Ctrl+Z in a Russian layout undoes',
+      { key: 'я', code: 'KeyZ', ctrl: true },
+      [],
+      { type: 'undo' },
+    ],
+    [
+      'Ctrl+Shift+Z in a Russian layout redoes',
+      { key: 'Я', code: 'KeyZ', ctrl: true, shift: true },
+      [],
+      { type: 'redo' },
+    ],
+    [
+      'Ctrl+A in a Russian layout selects all',
+      { key: 'ф', code: 'KeyA', ctrl: true },
+      [],
+      { type: 'select', ids: ['b', 'a', 'c'] },
+    ],
+    ['Я alone is no shortcut', { key: 'я', code: 'KeyZ' }, [], undefined],
+    [
+      'a Latin letter is taken as typed, not by its place',
+      { key: 'z', code: 'KeyY', ctrl: true },
+      [],
+      { type: 'undo' },
+    ],
     ['Ctrl+Y is no shortcut', { key: 'y', ctrl: true }, selected, undefined],
     ['Z alone is no shortcut', { key: 'z' }, selected, undefined],
     ['Ctrl+C is left to the copy event', { key: 'c', ctrl: true }, selected, undefined],

@@ -28,11 +28,26 @@ export function isTextEntryTarget(target: EventTarget | null): boolean {
 /** The parts of a key event the shortcuts look at. */
 export interface EditorKeyEvent {
   key: string;
+  /** The key's place on the keyboard ("KeyZ"), whatever the layout. */
+  code?: string;
   ctrlKey: boolean;
   metaKey: boolean;
   shiftKey: boolean;
   target: EventTarget | null;
   preventDefault(): void;
+}
+
+/**
+ * The key as the table compares it: a letter in lower case. A letter of
+ * another alphabet (Ctrl+Я with a Russian layout) stands for the Latin letter
+ * at its place, so the shortcuts work in every layout.
+ */
+function shortcutKey(event: Pick<EditorKeyEvent, 'key' | 'code'>): string {
+  if (event.key.length !== 1) return event.key;
+  const letter = event.key.toLowerCase();
+  if (/[a-z]/.test(letter) || !/\p{L}/u.test(letter)) return letter;
+  const place = /^Key([A-Z])$/.exec(event.code ?? '');
+  return place ? place[1].toLowerCase() : letter;
 }
 
 /** The command a key stands for in the given state, or nothing. */
@@ -42,7 +57,7 @@ export function editorKeyAction(
 ): EditorAction | undefined {
   if (isTextEntryTarget(event.target)) return undefined;
   const commandKey = event.ctrlKey || event.metaKey;
-  const key = event.key.length === 1 ? event.key.toLowerCase() : event.key;
+  const key = shortcutKey(event);
   const ids = state.selectedIds;
   if (commandKey && key === 'z') {
     return { type: event.shiftKey ? 'redo' : 'undo' };
