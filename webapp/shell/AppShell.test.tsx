@@ -288,6 +288,22 @@ describe('AppShell work mode', () => {
     expect(asksBeforeUnload()).toBe(true);
   });
 
+  it('takes the focus, answers Escape with "Отмена" and gives the focus back', () => {
+    openEditor();
+    deleteAll();
+    const view = modeButton('Просмотр');
+    view.focus();
+    fireEvent.click(view);
+    const asked = question() as HTMLElement;
+    expect(document.activeElement).toBe(
+      within(asked).getByRole('button', { name: 'Сохранить и продолжить' }),
+    );
+    fireEvent.keyDown(document.activeElement as Element, { key: 'Escape' });
+    expect(question()).toBeNull();
+    expect(document.activeElement).toBe(view);
+    expect(undoButton()).toBeEnabled();
+  });
+
   it('"Не сохранять" switches and the edits are gone', () => {
     const { names } = stubDownload();
     openEditor();

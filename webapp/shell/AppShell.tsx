@@ -138,8 +138,18 @@ interface UnsavedEditsQuestionProps {
 
 function UnsavedEditsQuestion({ onSave, onDiscard, onCancel }: UnsavedEditsQuestionProps) {
   const questionRef = useRef<HTMLDivElement>(null);
-  // The question takes the focus, so that Enter saves and Escape cancels at once.
-  useEffect(() => questionRef.current?.querySelector('button')?.focus(), []);
+  // The question takes the focus, so that Enter saves and Escape cancels at
+  // once, and gives it back to the control that asked when it goes.
+  useEffect(() => {
+    const question = questionRef.current;
+    const before = document.activeElement;
+    question?.querySelector('button')?.focus();
+    return () => {
+      const lost =
+        document.activeElement === document.body || question?.contains(document.activeElement);
+      if (lost && before instanceof HTMLElement && before.isConnected) before.focus();
+    };
+  }, []);
   const onKeyDown = (event: KeyboardEvent<HTMLDivElement>) => {
     if (event.key === 'Escape') onCancel();
   };
