@@ -5,7 +5,9 @@
 #include "webconsolepage.h"
 #include "webviewlogdialog.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -15,12 +17,19 @@
 #include <QMenuBar>
 #include <QTranslator>
 #include <QUrl>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 namespace {
 const QString builtInApplicationUrl = QStringLiteral("qrc:/mvp/index.html");
+
+bool isBuiltInApplication(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("qrc") && url.path().startsWith(QLatin1String("/mvp/"));
+}
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -46,11 +55,24 @@ MainWindow::MainWindow(QWidget *parent)
             logDialog->appendMessage(tr("Resource loading error\n%1\n%2").arg(url, reason));
         });
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+            applyPageSettings(info.url());
         if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
             return;
         logDialog->appendMessage(tr("Page loading error\n%1\nCode %2: %3")
                                      .arg(info.url().toDisplayString(),
                                          QString::number(info.errorCode()), info.errorString()));
+    });
+
+    connect(
+        page->profile(), &QWebEngineProfile::downloadRequested, this, &MainWindow::saveDownload);
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
+        // A page's own window.close() does not end the program; only a close
+        // the user asked for and the page agreed to does.
+        if (!closePending)
+            return;
+        closeConfirmed = true;
+        close();
     });
 
     appMenu = menuBar()->addMenu(QString());
@@ -71,6 +93,19 @@ void MainWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange)
         retranslateUi();
     QMainWindow::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (closeConfirmed) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // Let the page's before-unload handler ask first; without one the engine
+    // answers at once and the window closes.
+    event->ignore();
+    closePending = true;
+    page->triggerAction(QWebEnginePage::RequestClose);
 }
 
 void MainWindow::retranslateUi()
@@ -137,4 +172,45 @@ void MainWindow::showLog()
     logDialog->show();
     logDialog->raise();
     logDialog->activateWindow();
+}
+
+void MainWindow::applyPageSettings(const QUrl &url)
+{
+    // Script clipboard access for the built-in application's copy and paste
+    // buttons only; other pages keep the engine's refusal.
+    const bool builtIn = isBuiltInApplication(url);
+    QWebEngineSettings *settings = page->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, builtIn);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanPaste, builtIn);
+}
+
+void MainWindow::saveDownload(QWebEngineDownloadRequest *download)
+{
+    // Only the built-in application saves files; a download left unaccepted
+    // is cancelled by the engine.
+    if (download->page() != page || !isBuiltInApplication(page->url()))
+        return;
+    const QString proposed
+        = QDir(download->downloadDirectory()).filePath(download->suggestedFileName());
+    const QString path
+        = QFileDialog::getSaveFileName(this, tr("Save file"), proposed, tr("All files (*)"));
+    if (path.isEmpty()) {
+        download->cancel();
+        return;
+    }
+    const QFileInfo target(path);
+    download->setDownloadDirectory(target.absolutePath());
+    download->setDownloadFileName(target.fileName());
+    // Once accepted, only a failure ends a download short of completion: a
+    // folder that cannot be made, a full disk, a file that cannot be written.
+    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, path] {
+        if (download->state() == QWebEngineDownloadRequest::DownloadCompleted)
+            return;
+        const QString reason = download->interruptReasonString();
+        logDialog->appendMessage(
+            tr("Could not save file\n%1\n%2")
+                .arg(QDir::toNativeSeparators(path),
+                    reason.isEmpty() ? tr("The file could not be written") : reason));
+    });
+    download->accept();
 }

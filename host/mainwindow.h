@@ -5,6 +5,8 @@
 class ExternalContentHandler;
 class QMenu;
 class QTranslator;
+class QUrl;
+class QWebEngineDownloadRequest;
 class QWebEngineView;
 class WebConsolePage;
 class WebViewLogDialog;
@@ -25,10 +27,13 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void retranslateUi();
     void openApplicationPath(const QString &fileName);
+    void applyPageSettings(const QUrl &url);
+    void saveDownload(QWebEngineDownloadRequest *download);
 
     QWebEngineView *webView = nullptr;
     WebConsolePage *page = nullptr;
@@ -36,4 +41,9 @@ private:
     WebViewLogDialog *logDialog = nullptr;
     QMenu *appMenu = nullptr;
     QTranslator *translator = nullptr;
+
+    // A close waits for the page's before-unload answer; the engine reports a
+    // page willing to go with windowCloseRequested.
+    bool closePending = false;
+    bool closeConfirmed = false;
 };

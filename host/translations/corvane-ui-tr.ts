@@ -69,6 +69,22 @@ Resource directory: %2</source>
 %1
 %2</translation>
     </message>
+    <message>
+        <source>Save file</source>
+        <translation>Сохранение файла</translation>
+    </message>
+    <message>
+        <source>Could not save file
+%1
+%2</source>
+        <translation>Не удалось сохранить файл
+%1
+%2</translation>
+    </message>
+    <message>
+        <source>The file could not be written</source>
+        <translation>Не удалось записать файл</translation>
+    </message>
 </context>
 <context>
     <name>ExternalContentHandler</name>

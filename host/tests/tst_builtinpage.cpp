@@ -1,0 +1,438 @@
+// What the host grants the built-in application and no other page: saving
+// its downloads through the save dialog and script clipboard access; and
+// closing, reloading and leaving through the page's before-unload question.
+// A small page under "qrc:/mvp/" stands in for the built-in application.
+
+#include "mainwindow.h"
+#include "schemeregistration.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineView>
+
+#include <functional>
+
+namespace {
+
+constexpr int engineTimeout = 30000;
+const QUrl standInAddress(QStringLiteral("qrc:/mvp/index.html"));
+
+QWebEngineView *viewOf(MainWindow &window)
+{
+    return window.findChild<QWebEngineView *>();
+}
+
+QString logOf(MainWindow &window)
+{
+    return window.findChild<QPlainTextEdit *>()->toPlainText();
+}
+
+QAction *entryNamed(MainWindow &window, const QString &text)
+{
+    const QList<QAction *> actions = window.menuBar()->actions().first()->menu()->actions();
+    for (QAction *action : actions) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+// Runs a script in the page and waits for its result.
+QVariant evaluate(QWebEnginePage *page, const QString &script)
+{
+    QVariant result;
+    bool done = false;
+    page->runJavaScript(script, [&](const QVariant &value) {
+        result = value;
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, engineTimeout))
+        return QStringLiteral("<no answer>");
+    return result;
+}
+
+// Resolves a promise-returning script into the page title, the one channel
+// that outlives the synchronous result of runJavaScript.
+QString settle(QWebEngineView *view, const QString &promise)
+{
+    static int round = 0;
+    const QString marker = QStringLiteral("settled %1:").arg(++round);
+    view->page()->runJavaScript(QStringLiteral("Promise.resolve().then(() => %1).then("
+                                               "(v) => { document.title = '%2' + v; },"
+                                               "(e) => { document.title = '%2' + e.name; })")
+                                    .arg(promise, marker));
+    if (!QTest::qWaitFor([&] { return view->title().startsWith(marker); }, engineTimeout))
+        return QStringLiteral("<no answer>");
+    return view->title().mid(marker.size());
+}
+
+// Watches for modal dialogs shown while the engine or a window function runs
+// its own event loop, and hands each to the next of the given answers. The
+// answer is queued: a dialog may open inside a timer or engine callback that
+// keeps timers from firing until it closes.
+class ModalAnswerer : public QObject
+{
+public:
+    using Answer = std::function<void(QWidget *)>;
+
+    explicit ModalAnswerer(QList<Answer> answers)
+        : answers(std::move(answers))
+    {
+        qApp->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *dialog = qobject_cast<QDialog *>(watched);
+        if (event->type() != QEvent::Show || !dialog || !dialog->isModal())
+            return false;
+        ++seen;
+        if (!answers.isEmpty()) {
+            QPointer<QDialog> guard(dialog);
+            QMetaObject::invokeMethod(
+                this,
+                [guard, answer = answers.takeFirst()] {
+                    if (guard)
+                        answer(guard);
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+    int seen = 0;
+
+private:
+    QList<Answer> answers;
+};
+
+// Answers the engine's before-unload question: leave the page or stay.
+ModalAnswerer::Answer answerLeave(bool leave, QString *question = nullptr)
+{
+    return [leave, question](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY2(box, qPrintable(modal->metaObject()->className()));
+        if (question)
+            *question = box->text();
+        for (QAbstractButton *button : box->buttons()) {
+            const QMessageBox::ButtonRole role = box->buttonRole(button);
+            const bool leaves = role == QMessageBox::AcceptRole || role == QMessageBox::YesRole;
+            const bool stays = role == QMessageBox::RejectRole || role == QMessageBox::NoRole;
+            if ((leave && leaves) || (!leave && stays)) {
+                button->click();
+                return;
+            }
+        }
+        QFAIL("the question has no button for the answer");
+    };
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+} // namespace
+
+class TestBuiltInPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void savesDownload_data();
+    void savesDownload();
+    void otherPagesSaveNothing();
+    void clipboardOnlyForBuiltInApplication();
+    void closesAtOnceWithoutQuestion();
+    void closeAsksWhileThePageHasUnsavedEdits();
+    void reloadAndMenuAskToo();
+
+private:
+    // Opens a page from a directory through the menu's file dialog.
+    void openFromDirectory(const QString &directory, const QString &name);
+    // A click in the page: the engine asks before-unload questions only of
+    // pages the user has interacted with.
+    void clickPage();
+
+    std::unique_ptr<MainWindow> window;
+};
+
+void TestBuiltInPage::init()
+{
+    window = std::make_unique<MainWindow>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTRY_COMPARE_WITH_TIMEOUT(viewOf(*window)->title(), QStringLiteral("stand-in"), engineTimeout);
+}
+
+void TestBuiltInPage::cleanup()
+{
+    // Nothing may keep the window from going now.
+    evaluate(viewOf(*window)->page(), QStringLiteral("window.unsaved = false"));
+    window.reset();
+    QWebEngineProfile::defaultProfile()->removeUrlScheme(corvaneSchemeName);
+}
+
+void TestBuiltInPage::openFromDirectory(const QString &directory, const QString &name)
+{
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->setDirectory(directory);
+        dialog->selectFile(name);
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    window->openApplicationFile();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        viewOf(*window)->url().scheme(), QStringLiteral("corvane"), engineTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(viewOf(*window)->title(), QStringLiteral("stand-in"), engineTimeout);
+}
+
+void TestBuiltInPage::clickPage()
+{
+    QWebEngineView *view = viewOf(*window);
+    QTRY_VERIFY_WITH_TIMEOUT(view->focusProxy(), engineTimeout);
+    QTest::mouseClick(view->focusProxy(), Qt::LeftButton, {}, QPoint(100, 100));
+    QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("clicked"), engineTimeout);
+}
+
+void TestBuiltInPage::savesDownload_data()
+{
+    QTest::addColumn<QString>("chosen"); // relative to a fresh directory; empty: cancelled
+    QTest::addColumn<bool>("existing"); // the chosen file exists and is replaced
+    QTest::addColumn<bool>("written");
+
+    QTest::newRow("new file") << "saved/pump.json" << false << true;
+    QTest::newRow("existing file replaced") << "pump.json" << true << true;
+    QTest::newRow("cancelled") << QString() << false << false;
+    QTest::newRow("folder is a file") << "blocker/pump.json" << false << false;
+}
+
+void TestBuiltInPage::savesDownload()
+{
+    QFETCH(QString, chosen);
+    QFETCH(bool, existing);
+    QFETCH(bool, written);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(QDir(root.path()).mkdir(QStringLiteral("saved")));
+    QVERIFY(writeFile(root.filePath(QStringLiteral("blocker")), "a file, not a folder"));
+    const QString target = chosen.isEmpty() ? QString() : root.filePath(chosen);
+    if (existing)
+        QVERIFY(writeFile(target, "older contents that are longer than the new ones"));
+
+    QString proposed;
+    QString caption;
+    QList<ModalAnswerer::Answer> answers { [&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(dialog);
+        caption = dialog->windowTitle();
+        QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+        proposed = dialog->selectedFiles().value(0);
+        if (target.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        // As a user types it: the whole path into the name field.
+        auto *nameField = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(nameField);
+        nameField->setText(target);
+        // Queued: accepting may ask about replacing, in a loop of its own.
+        QMetaObject::invokeMethod(dialog, &QDialog::accept, Qt::QueuedConnection);
+    } };
+    if (existing)
+        answers << answerLeave(true); // yes, replace it
+    ModalAnswerer answerer(answers);
+
+    const QString log = logOf(*window);
+    const QByteArray contents = R"({"schemaVersion":1,"id":"pump"})";
+    viewOf(*window)->page()->runJavaScript(
+        QStringLiteral("save('pump-station.json', '%1')").arg(QString::fromLatin1(contents)));
+    QTRY_VERIFY_WITH_TIMEOUT(answerer.seen >= 1, engineTimeout);
+    QCOMPARE(caption, QStringLiteral("Save file"));
+    QCOMPARE(QFileInfo(proposed).fileName(), QStringLiteral("pump-station.json"));
+
+    if (written) {
+        QTRY_COMPARE_WITH_TIMEOUT(readFile(target), contents, engineTimeout);
+        QCOMPARE(answerer.seen, existing ? 2 : 1);
+        // Written in place, not beside the chosen file under another name.
+        const QStringList saved = QDir(QFileInfo(target).absolutePath())
+                                      .entryList({ QStringLiteral("pump*") }, QDir::Files);
+        QCOMPARE(saved, QStringList { QStringLiteral("pump.json") });
+        QTest::qWait(300);
+        QCOMPARE(logOf(*window), log);
+        return;
+    }
+    if (target.isEmpty()) {
+        // Nothing lands in the proposed place either, and nothing is reported.
+        QTest::qWait(1000);
+        QVERIFY(!QFile::exists(proposed));
+        QCOMPARE(logOf(*window), log);
+        return;
+    }
+    const QString report
+        = QStringLiteral("] Could not save file\n%1\n").arg(QDir::toNativeSeparators(target));
+    QTest::qWaitFor([&] { return logOf(*window).size() > log.size(); }, engineTimeout);
+    QString added = logOf(*window).mid(log.size());
+    QVERIFY2(
+        added.contains(report), qPrintable(added.replace(QLatin1Char('\n'), QLatin1Char('|'))));
+}
+
+void TestBuiltInPage::otherPagesSaveNothing()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(writeFile(root.filePath("page.html"), readFile(QStringLiteral(":/mvp/index.html"))));
+    openFromDirectory(root.path(), QStringLiteral("page.html"));
+
+    ModalAnswerer watcher({});
+    const QString log = logOf(*window);
+    viewOf(*window)->page()->runJavaScript(QStringLiteral("save('other.json', '{}')"));
+    QTest::qWait(1500);
+    QCOMPARE(watcher.seen, 0);
+    QCOMPARE(logOf(*window), log);
+}
+
+void TestBuiltInPage::clipboardOnlyForBuiltInApplication()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    QWebEngineView *view = viewOf(*window);
+    view->setFocus();
+    clickPage();
+
+    // Copy and paste through the asynchronous clipboard interface.
+    clipboard->setText(QStringLiteral("from the system"));
+    QCOMPARE(settle(view, QStringLiteral("navigator.clipboard.readText()")),
+        QStringLiteral("from the system"));
+    QCOMPARE(settle(view, QStringLiteral("navigator.clipboard.writeText('from the page')")),
+        QStringLiteral("undefined"));
+    QTRY_COMPARE_WITH_TIMEOUT(clipboard->text(), QStringLiteral("from the page"), 5000);
+
+    // A page from a directory is refused both ways.
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(writeFile(root.filePath("page.html"), readFile(QStringLiteral(":/mvp/index.html"))));
+    openFromDirectory(root.path(), QStringLiteral("page.html"));
+    clickPage();
+    clipboard->setText(QStringLiteral("secret"));
+    QCOMPARE(settle(view, QStringLiteral("navigator.clipboard.readText()")),
+        QStringLiteral("NotAllowedError"));
+    QCOMPARE(settle(view, QStringLiteral("navigator.clipboard.writeText('planted')")),
+        QStringLiteral("NotAllowedError"));
+    QCOMPARE(clipboard->text(), QStringLiteral("secret"));
+
+    // Back in the built-in application the access returns.
+    entryNamed(*window, QStringLiteral("Use bundled application"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(view->url(), standInAddress, engineTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("stand-in"), engineTimeout);
+    clickPage();
+    QCOMPARE(
+        settle(view, QStringLiteral("navigator.clipboard.readText()")), QStringLiteral("secret"));
+}
+
+void TestBuiltInPage::closesAtOnceWithoutQuestion()
+{
+    clickPage();
+    ModalAnswerer watcher({});
+
+    // The page itself cannot close the window.
+    evaluate(viewOf(*window)->page(), QStringLiteral("window.close()"));
+    QTest::qWait(500);
+    QVERIFY(window->isVisible());
+
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 5000);
+    QCOMPARE(watcher.seen, 0);
+}
+
+void TestBuiltInPage::closeAsksWhileThePageHasUnsavedEdits()
+{
+    clickPage();
+    QWebEnginePage *page = viewOf(*window)->page();
+    evaluate(page, QStringLiteral("window.unsaved = true"));
+
+    QString question;
+    {
+        ModalAnswerer stay({ answerLeave(false, &question) });
+        window->close();
+        QTRY_COMPARE_WITH_TIMEOUT(stay.seen, 1, engineTimeout);
+        QTest::qWait(500);
+        QVERIFY(window->isVisible());
+        QVERIFY(!question.isEmpty());
+        QCOMPARE(evaluate(page, QStringLiteral("window.unsaved")), QVariant(true));
+    }
+
+    ModalAnswerer leave({ answerLeave(true) });
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), engineTimeout);
+    QCOMPARE(leave.seen, 1);
+}
+
+void TestBuiltInPage::reloadAndMenuAskToo()
+{
+    clickPage();
+    QWebEnginePage *page = viewOf(*window)->page();
+    evaluate(page, QStringLiteral("window.unsaved = true"));
+    const QVariant loadedAt = evaluate(page, QStringLiteral("window.loadedAt"));
+
+    {
+        ModalAnswerer stay({ answerLeave(false) });
+        page->triggerAction(QWebEnginePage::Reload);
+        QTRY_COMPARE_WITH_TIMEOUT(stay.seen, 1, engineTimeout);
+    }
+    {
+        ModalAnswerer stay({ answerLeave(false) });
+        entryNamed(*window, QStringLiteral("Use bundled application"))->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(stay.seen, 1, engineTimeout);
+    }
+    QTest::qWait(500);
+    QCOMPARE(evaluate(page, QStringLiteral("window.loadedAt")), loadedAt);
+
+    ModalAnswerer leave({ answerLeave(true) });
+    entryNamed(*window, QStringLiteral("Use bundled application"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(leave.seen, 1, engineTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        evaluate(page, QStringLiteral("window.loadedAt")) != loadedAt, engineTimeout);
+    QVERIFY(window->isVisible());
+}
+
+int main(int argc, char **argv)
+{
+    // The scheme exists for the engine only when registered before the application.
+    const QWebEngineUrlScheme scheme = registerCorvaneScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    TestBuiltInPage test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_builtinpage.moc"
