@@ -9,6 +9,13 @@
 //           into a detached svg and put in place of the shown view: to the end
 //           of the next frame.
 //
+// Then the same in the editor (the shell's work mode "Редактирование", when
+// the shell has it): "Нагрузка 2000" chosen while the editor shows the pump
+// station, to the end of the frame that holds every element on the editing
+// canvas; its floor builds each rectangle inside the canvas's two groups per
+// element (drag group, cursor group) into a detached canvas svg and puts it in
+// place of the canvas shown.
+//
 // Between samples the pump station is shown again and garbage is collected, so
 // neither variant pays for the other's leftovers. Printed: medians, the ratio
 // app / floor, and the heap held by the open scheme (used JS heap and DOM nodes
@@ -90,7 +97,10 @@ try {
     program = await launchProgram();
     page = program.app.page;
   } else {
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+    browser = await chromium.launch({
+      executablePath: '/usr/bin/chromium',
+      args: CHROMIUM_ARGS,
+    });
     page = await browser.newPage({ viewport: { width: 1280, height: 781 } });
   }
   page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
@@ -114,16 +124,35 @@ try {
 
   const home = () => page.evaluate((id) => globalThis.openBench.select(id), HOME);
   const settle = () => page.waitForTimeout(150);
-  async function sample(variant) {
+  const VARIANTS = {
+    view: {
+      title: 'opened in the runtime view',
+      selector: '[data-element-id]',
+      app: (profiled) =>
+        page.evaluate(([id, p]) => globalThis.openBench.app(id, !p, p), [TARGET, profiled]),
+      floor: (profiled) =>
+        page.evaluate(([n, p]) => globalThis.openBench.floor(n, p), [COUNT, profiled]),
+    },
+    canvas: {
+      title: 'opened in the editor (editing canvas)',
+      selector: '[data-drag-node]',
+      app: (profiled) =>
+        page.evaluate(
+          ([id, p]) => globalThis.openBench.app(id, false, p, '[data-drag-node]'),
+          [TARGET, profiled],
+        ),
+      floor: (profiled) =>
+        page.evaluate(([n, p]) => globalThis.openBench.canvasFloor(n, p), [COUNT, profiled]),
+    },
+  };
+
+  async function sample(where, variant, profiled = false) {
     await home();
     await collect(cdp);
     await settle();
-    const times =
-      variant === 'app'
-        ? await page.evaluate((id) => globalThis.openBench.app(id), TARGET)
-        : await page.evaluate((n) => globalThis.openBench.floor(n), COUNT);
+    const times = await VARIANTS[where][variant](profiled);
     if (times.drawn !== COUNT) {
-      throw new Error(`${variant}: ${times.drawn} elements drawn after the frame, not ${COUNT}`);
+      throw new Error(`${where} ${variant}: ${times.drawn} elements drawn, not ${COUNT}`);
     }
     return times;
   }
@@ -136,45 +165,58 @@ try {
     // Some live deliveries, so that what the binder keeps is counted too.
     await page.waitForTimeout(1200);
     const after = await heldNow(cdp);
-    return { heap: after.heap - before.heap, nodes: after.nodes - before.nodes };
+    return {
+      heap: after.heap - before.heap,
+      nodes: after.nodes - before.nodes,
+    };
   }
 
-  for (let i = 0; i < WARM_UP; i++) {
-    await sample('floor');
-    await sample('app');
-  }
-  const first = await heldByScheme();
+  const canvas = await page.evaluate(() => globalThis.document.querySelector('.orvo-seg') !== null);
+  for (const where of canvas ? ['view', 'canvas'] : ['view']) {
+    await page.evaluate(
+      (label) => globalThis.openBench.mode?.(label),
+      where === 'view' ? 'Просмотр' : 'Редактирование',
+    );
+    for (let i = 0; i < WARM_UP; i++) {
+      await sample(where, 'floor');
+      await sample(where, 'app');
+    }
+    const first = await heldByScheme();
 
-  const samples = { floor: [], app: [], live: [], ratio: [] };
-  for (let round = 0; round < rounds; round++) {
-    // Alternate which goes first, so a slow spell does not favour either.
-    const order = round % 2 ? ['app', 'floor'] : ['floor', 'app'];
-    const got = {};
-    for (const variant of order) got[variant] = await sample(variant);
-    samples.floor.push(got.floor.frame);
-    samples.app.push(got.app.frame);
-    samples.live.push(got.app.live);
-    samples.ratio.push(got.app.frame / got.floor.frame);
-  }
-  const last = await heldByScheme();
+    const samples = { floor: [], app: [], live: [], ratio: [] };
+    for (let round = 0; round < rounds; round++) {
+      // Alternate which goes first, so a slow spell does not favour either.
+      const order = round % 2 ? ['app', 'floor'] : ['floor', 'app'];
+      const got = {};
+      for (const variant of order) got[variant] = await sample(where, variant);
+      samples.floor.push(got.floor.frame);
+      samples.app.push(got.app.frame);
+      samples.live.push(got.app.live ?? Number.NaN);
+      samples.ratio.push(got.app.frame / got.floor.frame);
+    }
+    const last = await heldByScheme();
 
-  const floor = median(samples.floor);
-  const app = median(samples.app);
-  console.log(`${TARGET}: opening, median of ${rounds} samples each`);
-  console.log(`  floor, plain DOM to end of frame      ${ms(floor)}`);
-  console.log(`  app, click to end of frame            ${ms(app)}`);
-  console.log(`  app, click to frame with live values  ${ms(median(samples.live))}`);
-  console.log(`  app / floor                           ${(app / floor).toFixed(2)}`);
-  console.log(`  median of the rounds' own ratios      ${median(samples.ratio).toFixed(2)}`);
-  console.log(
-    `  all samples: floor ${samples.floor.map((v) => v.toFixed(0)).join(' ')}` +
-      ` | app ${samples.app.map((v) => v.toFixed(0)).join(' ')}`,
-  );
-  const held = ({ heap, nodes }) => `${mb(heap)} JS heap, ${nodes} DOM nodes`;
-  console.log(`  held by the open scheme: first ${held(first)}; after the rounds ${held(last)}`);
-  if (profile) {
-    await profileOpenings('app');
-    await profileOpenings('floor');
+    const floor = median(samples.floor);
+    const app = median(samples.app);
+    console.log(`${TARGET} ${VARIANTS[where].title}, median of ${rounds} samples each`);
+    console.log(`  floor, plain DOM to end of frame      ${ms(floor)}`);
+    console.log(`  app, click to end of frame            ${ms(app)}`);
+    if (where === 'view') {
+      console.log(`  app, click to frame with live values  ${ms(median(samples.live))}`);
+    }
+    console.log(`  app / floor                           ${(app / floor).toFixed(2)}`);
+    console.log(`  median of the rounds' own ratios      ${median(samples.ratio).toFixed(2)}`);
+    console.log(
+      `  all samples: floor ${samples.floor.map((v) => v.toFixed(0)).join(' ')}` +
+        ` | app ${samples.app.map((v) => v.toFixed(0)).join(' ')}`,
+    );
+    const held = ({ heap, nodes }) => `${mb(heap)} JS heap, ${nodes} DOM nodes`;
+    console.log(`  held by the open scheme: first ${held(first)}; after the rounds ${held(last)}`);
+    if (profile) {
+      await profileOpenings(where, 'app');
+      await profileOpenings(where, 'floor');
+    }
+    console.log('');
   }
   console.log(`\nload average at the end ${loadAverage()}`);
 
@@ -182,21 +224,16 @@ try {
   // the first frame (a console profile in the page, started and ended exactly
   // there); "(program)" holds the engine's own work (style, layout,
   // paint), "(garbage collector)" the collections.
-  async function profileOpenings(variant) {
+  async function profileOpenings(where, variant) {
     await cdp.send('Profiler.enable');
     await cdp.send('Profiler.setSamplingInterval', { interval: 100 });
     const self = new Map();
     let total = 0;
     for (let i = 0; i < PROFILED; i++) {
-      await home();
-      await collect(cdp);
-      await settle();
       const finished = new Promise((resolve) =>
         cdp.once('Profiler.consoleProfileFinished', ({ profile: taken }) => resolve(taken)),
       );
-      await (variant === 'app'
-        ? page.evaluate((id) => globalThis.openBench.app(id, false, true), TARGET)
-        : page.evaluate((n) => globalThis.openBench.floor(n, true), COUNT));
+      await sample(where, variant, true);
       const taken = await finished;
       const byId = new Map(taken.nodes.map((node) => [node.id, node]));
       const deltas = taken.timeDeltas;
@@ -211,10 +248,12 @@ try {
       }
     }
     await cdp.send('Profiler.disable');
-    console.log(`\nprofile of ${PROFILED} openings, ${variant}, to the end of the first frame:`);
+    console.log(
+      `\n  profile of ${PROFILED} openings, ${where} ${variant}, to the end of the first frame:`,
+    );
     for (const [name, spent] of [...self].sort((a, b) => b[1] - a[1]).slice(0, 25)) {
       const share = ((100 * spent) / total).toFixed(1).padStart(5);
-      console.log(`  ${share} %  ${(spent / PROFILED).toFixed(2).padStart(6)} ms  ${name}`);
+      console.log(`    ${share} %  ${(spent / PROFILED).toFixed(2).padStart(6)} ms  ${name}`);
     }
   }
 } finally {

@@ -32,14 +32,24 @@ export interface OpenTimes {
   drawn: number;
 }
 
+export type WorkMode = 'Просмотр' | 'Редактирование';
+
 export interface OpenBench {
+  /** Switches the shell's work mode by its switch. */
+  mode(label: WorkMode): Promise<void>;
+  /**
+   * Times the plain-DOM drawing of the load scheme as the editing canvas draws
+   * it (each element in its drag group and cursor group), put in place of the
+   * canvas shown, to the end of the next frame.
+   */
+  canvasFloor(count: number, profile?: boolean): Promise<OpenTimes>;
   /** Shows the scheme of that registration id through its navigation button. */
   select(id: string): Promise<void>;
   /**
    * Times a click on the scheme's navigation button (another scheme shown
    * first); with `live` false it resolves at the end of the first frame.
    */
-  app(id: string, live?: boolean, profile?: boolean): Promise<OpenTimes>;
+  app(id: string, live?: boolean, profile?: boolean, drawnSelector?: string): Promise<OpenTimes>;
   /**
    * Times the plain-DOM drawing of the load scheme of `count` rectangles. With
    * `profile` (as for `app`), a console profile "open" covers exactly the
@@ -119,7 +129,7 @@ function stage(): Element {
   return found;
 }
 
-const drawnCount = () => stage().querySelectorAll('[data-element-id]').length;
+const drawnCount = (selector = '[data-element-id]') => stage().querySelectorAll(selector).length;
 
 const loadSchemes = new Map<number, Scheme>();
 
@@ -151,6 +161,46 @@ function buildFloor(scheme: Scheme): Element {
   return box;
 }
 
+function loadScheme(count: number): Scheme {
+  let scheme = loadSchemes.get(count);
+  if (!scheme) {
+    scheme = generateLoadScheme(count);
+    loadSchemes.set(count, scheme);
+  }
+  return scheme;
+}
+
+/** The canvas's svg with each rectangle in its drag group and cursor group, as the canvas draws them. */
+function buildCanvasFloor(scheme: Scheme): Element {
+  const { width, height } = scheme.size;
+  const svg = document.createElementNS(SVG, 'svg');
+  svg.setAttribute('data-testid', 'canvas');
+  svg.setAttribute('class', 'mnemo-canvas');
+  svg.setAttribute('width', String(width));
+  svg.setAttribute('height', String(height));
+  svg.setAttribute('viewBox', `0 0 ${width} ${height}`);
+  svg.setAttribute('preserveAspectRatio', 'none');
+  const elements = scheme.elements;
+  for (let i = 0; i < elements.length; i++) {
+    const element = elements[i];
+    const drag = document.createElementNS(SVG, 'g');
+    drag.setAttribute('data-drag-node', element.id);
+    const cursor = document.createElementNS(SVG, 'g');
+    cursor.setAttribute('cursor', 'move');
+    const rect = document.createElementNS(SVG, 'rect');
+    rect.setAttribute('data-element-id', element.id);
+    rect.setAttribute('x', String(element.x));
+    rect.setAttribute('y', String(element.y));
+    rect.setAttribute('width', String(element.width));
+    rect.setAttribute('height', String(element.height));
+    rect.setAttribute('fill', element.style.fill ?? 'none');
+    cursor.appendChild(rect);
+    drag.appendChild(cursor);
+    svg.appendChild(drag);
+  }
+  return svg;
+}
+
 window.openBench = {
   async select(id) {
     const button = document.querySelector<HTMLElement>(`[data-testid="scheme-${id}"]`);
@@ -160,7 +210,17 @@ window.openBench = {
     await nextFrame();
   },
 
-  app(id, waitLive = true, profile = false) {
+  async mode(label) {
+    const button = Array.from(document.querySelectorAll<HTMLElement>('.orvo-seg button')).find(
+      (candidate) => candidate.textContent === label,
+    );
+    if (!button) throw new Error(`no work mode ${label}`);
+    button.click();
+    await nextFrame();
+    await nextFrame();
+  },
+
+  app(id, waitLive = true, profile = false, drawnSelector = '[data-element-id]') {
     const button = document.querySelector<HTMLElement>(`[data-testid="scheme-${id}"]`);
     if (!button) return Promise.reject(new Error(`no navigation button for ${id}`));
     return new Promise<OpenTimes>((resolve) => {
@@ -188,10 +248,30 @@ window.openBench = {
       endOfNextFrame(() => {
         frame = performance.now() - started;
         if (profile) console.profileEnd('open');
-        drawn = drawnCount();
+        drawn = drawnCount(drawnSelector);
         done();
       });
       button.click();
+    });
+  },
+
+  canvasFloor(count, profile = false) {
+    const drawing = loadScheme(count);
+    const shown = document.querySelector('[data-testid="canvas"]');
+    if (!shown) return Promise.reject(new Error('no canvas in the stage'));
+    return new Promise<OpenTimes>((resolve) => {
+      if (profile) console.profile('open');
+      const started = performance.now();
+      const built: { node?: Element } = {};
+      endOfNextFrame(() => {
+        const frame = performance.now() - started;
+        if (profile) console.profileEnd('open');
+        const drawn = drawnCount('[data-drag-node]');
+        built.node?.replaceWith(shown);
+        resolve({ frame, drawn });
+      });
+      built.node = buildCanvasFloor(drawing);
+      shown.replaceWith(built.node);
     });
   },
 
