@@ -101,6 +101,15 @@ describe('EditorToolbar', () => {
     expect(latest.state.gridSize).toBe(2.5);
     fireEvent.change(step, { target: { value: '' } });
     expect(latest.state.gridSize).toBe(1);
+    // The cleared field stays empty while it has the focus, so a new step can be typed.
+    expect(step).toHaveDisplayValue('');
+    fireEvent.change(step, { target: { value: '20' } });
+    expect(latest.state.gridSize).toBe(20);
+    fireEvent.change(step, { target: { value: '0.5' } });
+    expect(latest.state.gridSize).toBe(1);
+    expect(step).toHaveDisplayValue('0.5');
+    fireEvent.blur(step);
+    expect(step).toHaveValue(1);
 
     const snap = screen.getByRole('checkbox', { name: 'Привязка к сетке' });
     expect(snap).toBeChecked();

@@ -1,4 +1,4 @@
-import { useRef, type ChangeEvent } from 'react';
+import { useRef, useState, type ChangeEvent } from 'react';
 import { Button, IconButton, Toggle, Toolbar, ToolbarGap, ToolbarSeparator } from '../kit';
 import { useEditor, ZOOM_FACTOR } from '../model';
 import { SchemeFilesProvider, useSchemeFiles } from './schemeFiles';
@@ -45,8 +45,13 @@ function ToolbarItems({ preview }: EditorToolbarProps) {
     }
   };
 
+  // The text being typed stays in the field until it loses the focus: showing
+  // the clamped step at once would turn a cleared "10" into "1" under the
+  // caret, so typing "20" there would give 120.
+  const [typedGrid, setTypedGrid] = useState<string>();
   const onGridInput = (event: ChangeEvent<HTMLInputElement>) => {
     const text = event.currentTarget.value;
+    setTypedGrid(text);
     const step = text === '' ? 0 : Number(text);
     if (Number.isFinite(step)) dispatch({ type: 'setGrid', gridSize: step });
   };
@@ -92,8 +97,9 @@ function ToolbarItems({ preview }: EditorToolbarProps) {
         aria-label="Шаг сетки"
         type="number"
         min={1}
-        value={state.gridSize}
+        value={typedGrid ?? state.gridSize}
         onChange={onGridInput}
+        onBlur={() => setTypedGrid(undefined)}
       />
       {!preview && <SelectionActions />}
       <ToolbarGap />
