@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 
 #include "externalcontenthandler.h"
+#include "fetchshim.h"
+#include "renderernotice.h"
 #include "schemeregistration.h"
 #include "webconsolepage.h"
 #include "webviewlogdialog.h"
@@ -12,19 +14,31 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QTranslator>
 #include <QUrl>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
 namespace {
 const QString builtInApplicationUrl = QStringLiteral("qrc:/mvp/index.html");
+
+// From Qt 6.6 the scheme's fetch flag lets pages fetch() its addresses.
+constexpr bool schemeFetchSupported = QT_VERSION >= QT_VERSION_CHECK(6, 6, 0);
+
+constexpr int maxAutomaticReloads = 3;
+constexpr qint64 crashLoopWindowMs = 60 * 1000;
+constexpr int reloadDelayMs = 200;
 
 bool isBuiltInApplication(const QUrl &url)
 {
@@ -42,8 +56,18 @@ MainWindow::MainWindow(QWidget *parent)
     contentHandler = new ExternalContentHandler(this);
 
     translator = new QTranslator(this);
-    if (translator->load(QStringLiteral(":/tr/corvane-ui-tr.qm")))
+    if (translator->load(QStringLiteral(":/tr/corvane-ui-tr.qm"))) {
         QCoreApplication::installTranslator(translator);
+        // Qt's own dialogs and the engine's questions in the same language,
+        // where Qt's translations are installed.
+        const QString qtTranslations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        for (const QString &name : { QStringLiteral("qtbase"), QStringLiteral("qtwebengine") }) {
+            auto *qtTranslator = new QTranslator(this);
+            if (qtTranslator->load(
+                    QLocale(translator->language()), name, QStringLiteral("_"), qtTranslations))
+                QCoreApplication::installTranslator(qtTranslator);
+        }
+    }
 
     logDialog = new WebViewLogDialog(this);
 
@@ -55,8 +79,10 @@ MainWindow::MainWindow(QWidget *parent)
             logDialog->appendMessage(tr("Resource loading error\n%1\n%2").arg(url, reason));
         });
     connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
-        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
             applyPageSettings(info.url());
+            rendererNotice->hide();
+        }
         if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
             return;
         logDialog->appendMessage(tr("Page loading error\n%1\nCode %2: %3")
@@ -66,6 +92,17 @@ MainWindow::MainWindow(QWidget *parent)
 
     connect(
         page->profile(), &QWebEngineProfile::downloadRequested, this, &MainWindow::saveDownload);
+    rendererNotice = new RendererNotice(webView);
+    clock.start();
+    connect(
+        page, &QWebEnginePage::renderProcessTerminated, this, &MainWindow::recoverFromRendererEnd);
+    connect(rendererNotice, &RendererNotice::reloadRequested, this, [this] {
+        automaticReloads.clear();
+        webView->load(lostUrl);
+    });
+    if (!schemeFetchSupported)
+        page->scripts().insert(corvaneFetchScript());
+
     connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
         // A page's own window.close() does not end the program; only a close
         // the user asked for and the page agreed to does.
@@ -97,7 +134,8 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (closeConfirmed) {
+    // A page without a live process has nothing to ask.
+    if (closeConfirmed || rendererNotice->isVisible()) {
         QMainWindow::closeEvent(event);
         return;
     }
@@ -213,4 +251,42 @@ void MainWindow::saveDownload(QWebEngineDownloadRequest *download)
                     reason.isEmpty() ? tr("The file could not be written") : reason));
     });
     download->accept();
+}
+
+void MainWindow::recoverFromRendererEnd(
+    QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
+{
+    if (status == QWebEnginePage::NormalTerminationStatus)
+        return;
+    QString kind;
+    switch (status) {
+    case QWebEnginePage::CrashedTerminationStatus:
+        kind = tr("crashed");
+        break;
+    case QWebEnginePage::KilledTerminationStatus:
+        kind = tr("killed");
+        break;
+    default:
+        kind = tr("abnormal termination");
+        break;
+    }
+    const QUrl url = page->url().isEmpty() ? QUrl(builtInApplicationUrl) : page->url();
+    logDialog->appendMessage(tr("The page's process ended: %1, exit code %2\n%3")
+                                 .arg(kind, QString::number(exitCode), url.toDisplayString()));
+
+    const qint64 now = clock.elapsed();
+    while (!automaticReloads.isEmpty() && now - automaticReloads.first() > crashLoopWindowMs)
+        automaticReloads.removeFirst();
+    lostUrl = url;
+    if (automaticReloads.size() >= maxAutomaticReloads) {
+        logDialog->appendMessage(
+            tr("The page is not reloaded again: its process ended %1 times within a minute")
+                .arg(maxAutomaticReloads + 1));
+        rendererNotice->show();
+        rendererNotice->raise();
+        return;
+    }
+    automaticReloads.append(now);
+    // Out of the engine's notification first; the view then starts a new process.
+    QTimer::singleShot(reloadDelayMs, this, [this, url] { webView->load(url); });
 }

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QMainWindow>
+#include <QUrl>
+#include <QWebEnginePage>
 
 class ExternalContentHandler;
 class QMenu;
 class QTranslator;
-class QUrl;
 class QWebEngineDownloadRequest;
+class RendererNotice;
 class QWebEngineView;
 class WebConsolePage;
 class WebViewLogDialog;
@@ -34,6 +38,8 @@ private:
     void openApplicationPath(const QString &fileName);
     void applyPageSettings(const QUrl &url);
     void saveDownload(QWebEngineDownloadRequest *download);
+    void recoverFromRendererEnd(
+        QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
 
     QWebEngineView *webView = nullptr;
     WebConsolePage *page = nullptr;
@@ -46,4 +52,11 @@ private:
     // page willing to go with windowCloseRequested.
     bool closePending = false;
     bool closeConfirmed = false;
+
+    // Automatic reloads after a renderer's end; more than three within a
+    // minute is a crash loop, and the notice takes the page's place.
+    RendererNotice *rendererNotice = nullptr;
+    QElapsedTimer clock;
+    QList<qint64> automaticReloads;
+    QUrl lostUrl;
 };

@@ -6,11 +6,21 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <functional>
 
 namespace {
+
+constexpr int maximumBlocks = 2000;
+constexpr int flushIntervalMs = 100;
+
+// One block per line, plus the empty block after the entry's final line break.
+int blocksOf(const QString &entry)
+{
+    return int(entry.count(QLatin1Char('\n'))) + 1;
+}
 
 // On a language change QDialogButtonBox puts the platform's own texts back on
 // its standard buttons, after the dialog's changeEvent has set its own; then it
@@ -45,7 +55,9 @@ WebViewLogDialog::WebViewLogDialog(QWidget *parent)
 
     logView = new QPlainTextEdit(this);
     logView->setReadOnly(true);
-    logView->document()->setMaximumBlockCount(2000);
+    logView->document()->setMaximumBlockCount(maximumBlocks);
+    // A log is never edited: no undo history to grow with every entry.
+    logView->setUndoRedoEnabled(false);
     layout->addWidget(logView);
 
     buttonBox = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -53,7 +65,15 @@ WebViewLogDialog::WebViewLogDialog(QWidget *parent)
     closeButton->installEventFilter(new LanguageChangeFilter(
         closeButton, [closeButton] { closeButton->setText(tr("Close")); }));
     clearButton = buttonBox->addButton(QString(), QDialogButtonBox::ResetRole);
+    connect(clearButton, &QAbstractButton::clicked, this, [this] {
+        pendingEntries.clear();
+        pendingBlocks = 0;
+    });
     connect(clearButton, &QAbstractButton::clicked, logView, &QPlainTextEdit::clear);
+
+    flushTimer = new QTimer(this);
+    flushTimer->setSingleShot(true);
+    connect(flushTimer, &QTimer::timeout, this, &WebViewLogDialog::flushPending);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QWidget::hide);
     layout->addWidget(buttonBox);
 
@@ -64,7 +84,32 @@ void WebViewLogDialog::appendMessage(const QString &message)
 {
     const QString stamp
         = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    logView->appendPlainText(QStringLiteral("[%1] %2\n").arg(stamp, message));
+    const QString entry = QStringLiteral("[%1] %2\n").arg(stamp, message);
+    pendingEntries.append(entry);
+    pendingBlocks += blocksOf(entry);
+    while (pendingEntries.size() > 1
+        && pendingBlocks - blocksOf(pendingEntries.first()) >= maximumBlocks) {
+        pendingBlocks -= blocksOf(pendingEntries.takeFirst());
+    }
+
+    if (flushTimer->isActive())
+        return;
+    const qint64 since = sinceFlush.isValid() ? sinceFlush.elapsed() : flushIntervalMs;
+    if (since >= flushIntervalMs)
+        flushPending();
+    else
+        flushTimer->start(int(flushIntervalMs - since));
+}
+
+void WebViewLogDialog::flushPending()
+{
+    if (pendingEntries.isEmpty())
+        return;
+    // Consecutive paragraphs, exactly as one append per entry would leave them.
+    logView->appendPlainText(pendingEntries.join(QLatin1Char('\n')));
+    pendingEntries.clear();
+    pendingBlocks = 0;
+    sinceFlush.start();
 }
 
 void WebViewLogDialog::changeEvent(QEvent *event)

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QStringList>
 
 class QDialogButtonBox;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 // The log window: time-stamped console messages and host reports.
 class WebViewLogDialog : public QDialog
@@ -22,8 +25,17 @@ protected:
 
 private:
     void retranslateUi();
+    void flushPending();
 
     QPlainTextEdit *logView = nullptr;
     QDialogButtonBox *buttonBox = nullptr;
     QPushButton *clearButton = nullptr;
+
+    // Entries wait here and reach the view at most every 100 ms, so a flood
+    // of messages costs one layout per batch; those the view would push out
+    // at once never reach it.
+    QStringList pendingEntries;
+    int pendingBlocks = 0;
+    QTimer *flushTimer = nullptr;
+    QElapsedTimer sinceFlush;
 };

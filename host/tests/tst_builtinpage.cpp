@@ -13,12 +13,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -27,6 +30,11 @@
 #include <QWebEngineView>
 
 #include <functional>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/types.h>
+#endif
 
 namespace {
 
@@ -172,6 +180,9 @@ private slots:
     void closesAtOnceWithoutQuestion();
     void closeAsksWhileThePageHasUnsavedEdits();
     void reloadAndMenuAskToo();
+    void reloadsPageAfterItsProcessIsKilled();
+    void crashLoopShowsNoticeInsteadOfReloading();
+    void externalApplicationFetchesItsOwnFiles();
 
 private:
     // Opens a page from a directory through the menu's file dialog.
@@ -179,6 +190,9 @@ private:
     // A click in the page: the engine asks before-unload questions only of
     // pages the user has interacted with.
     void clickPage();
+    // Ends the page's renderer as a crash or the system would; false where
+    // the platform offers no way.
+    bool killRenderer();
 
     std::unique_ptr<MainWindow> window;
 };
@@ -421,6 +435,131 @@ void TestBuiltInPage::reloadAndMenuAskToo()
     QTRY_VERIFY_WITH_TIMEOUT(
         evaluate(page, QStringLiteral("window.loadedAt")) != loadedAt, engineTimeout);
     QVERIFY(window->isVisible());
+}
+
+bool TestBuiltInPage::killRenderer()
+{
+#ifdef Q_OS_UNIX
+    const qint64 pid = viewOf(*window)->page()->renderProcessPid();
+    return pid > 0 && ::kill(pid_t(pid), SIGKILL) == 0;
+#else
+    return false;
+#endif
+}
+
+void TestBuiltInPage::reloadsPageAfterItsProcessIsKilled()
+{
+    QWebEnginePage *page = viewOf(*window)->page();
+    const QVariant loadedAt = evaluate(page, QStringLiteral("window.loadedAt"));
+    const QString log = logOf(*window);
+    int loaded = 0;
+    QList<QWebEnginePage::RenderProcessTerminationStatus> ended;
+    QObject counting; // ends the connections before the counters go
+    connect(page, &QWebEnginePage::loadFinished, &counting, [&loaded](bool ok) { loaded += ok; });
+    connect(page, &QWebEnginePage::renderProcessTerminated, &counting,
+        [&ended](QWebEnginePage::RenderProcessTerminationStatus status) { ended << status; });
+    if (!killRenderer())
+        QSKIP("no way to end the renderer here");
+
+    QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, engineTimeout);
+    QCOMPARE(ended.first(), QWebEnginePage::KilledTerminationStatus);
+    static const QRegularExpression report(
+        QStringLiteral("^\\[[^\\]]+\\] The page's process ended: killed, exit code -?\\d+\\n"
+                       "qrc:/mvp/index.html\\n$"));
+    QTRY_VERIFY_WITH_TIMEOUT(logOf(*window).size() > log.size(), 5000);
+    const QString added = logOf(*window).mid(log.size() + (log.isEmpty() ? 0 : 1));
+    QVERIFY2(report.match(added).hasMatch(), qPrintable(added));
+
+    // Back and running again, in a new process.
+    QTRY_COMPARE_WITH_TIMEOUT(loaded, 1, 5000);
+    QVERIFY(evaluate(page, QStringLiteral("window.loadedAt")) != loadedAt);
+    QCOMPARE(viewOf(*window)->url(), standInAddress);
+}
+
+void TestBuiltInPage::crashLoopShowsNoticeInsteadOfReloading()
+{
+    QWebEnginePage *page = viewOf(*window)->page();
+    int ended = 0;
+    int loaded = 0;
+    QObject counting; // ends the connections before the counters go
+    connect(page, &QWebEnginePage::renderProcessTerminated, &counting, [&ended] { ++ended; });
+    connect(page, &QWebEnginePage::loadFinished, &counting, [&loaded](bool ok) { loaded += ok; });
+    for (int round = 1; round <= 3; ++round) {
+        if (!killRenderer())
+            QSKIP("no way to end the renderer here");
+        QTRY_COMPARE_WITH_TIMEOUT(ended, round, engineTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(loaded, round, engineTimeout);
+    }
+    QWidget *notice = nullptr;
+    for (QWidget *child : viewOf(*window)->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (child->findChild<QPushButton *>())
+            notice = child;
+    }
+    QVERIFY(notice);
+    QVERIFY(!notice->isVisible());
+
+    // The fourth end within a minute: no reload, the notice instead.
+    QVERIFY(killRenderer());
+    QTRY_COMPARE_WITH_TIMEOUT(ended, 4, engineTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(notice->isVisible(), 5000);
+    QCOMPARE(notice->geometry(), viewOf(*window)->rect());
+    QCOMPARE(notice->findChild<QLabel *>()->text(),
+        QStringLiteral("The page stopped working several times in a row and is no longer "
+                       "reloaded by itself."));
+    auto *button = notice->findChild<QPushButton *>();
+    QCOMPARE(button->text(), QStringLiteral("Load the page again"));
+    QTRY_VERIFY_WITH_TIMEOUT(logOf(*window).contains(QStringLiteral(
+                                 "] The page is not reloaded again: its process ended 4 times "
+                                 "within a minute\n")),
+        5000);
+    QTest::qWait(1500);
+    QCOMPARE(loaded, 3);
+
+    button->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(loaded, 4, engineTimeout);
+    QCOMPARE(evaluate(page, QStringLiteral("typeof window.loadedAt")).toString(),
+        QStringLiteral("number"));
+    QCOMPARE(viewOf(*window)->url(), standInAddress);
+}
+
+void TestBuiltInPage::externalApplicationFetchesItsOwnFiles()
+{
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("app/data")));
+    QVERIFY(writeFile(root.filePath("app/data/points.json"), R"({"LT-101": 42.5})"));
+    QVERIFY(writeFile(root.filePath("secret.json"), R"({"outside": true})"));
+    QVERIFY(writeFile(root.filePath("app/index.html"), R"(<!doctype html>
+<title>stand-in</title>
+<script>
+  window.results = {};
+  fetch('data/points.json')
+    .then((r) => r.json().then((body) => ({ ok: r.ok, status: r.status, type: r.headers.get('content-type'), body })))
+    .then((v) => { window.results.own = v; }, (e) => { window.results.own = String(e); });
+  fetch('../secret.json').then(() => { window.results.outside = 'served'; }, (e) => { window.results.outside = e.name; });
+</script>)"));
+    openFromDirectory(root.filePath(QStringLiteral("app")), QStringLiteral("index.html"));
+
+    QWebEnginePage *page = viewOf(*window)->page();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        evaluate(page, QStringLiteral("Object.keys(window.results).length")).toInt(), 2,
+        engineTimeout);
+    const QVariantMap own = evaluate(page, QStringLiteral("window.results.own")).toMap();
+    QCOMPARE(own.value("ok").toBool(), true);
+    QCOMPARE(own.value("status").toInt(), 200);
+    QCOMPARE(own.value("type").toString(), QStringLiteral("application/json"));
+    QCOMPARE(own.value("body").toMap().value("LT-101").toDouble(), 42.5);
+    QCOMPARE(evaluate(page, QStringLiteral("window.results.outside")).toString(),
+        QStringLiteral("TypeError"));
+
+    // The built-in application keeps the engine's own fetch().
+    entryNamed(*window, QStringLiteral("Use bundled application"))->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(viewOf(*window)->url(), standInAddress, engineTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(viewOf(*window)->title(), QStringLiteral("stand-in"), engineTimeout);
+    QVERIFY(evaluate(page, QStringLiteral("String(window.fetch)"))
+                .toString()
+                .contains(QStringLiteral("[native code]")));
 }
 
 int main(int argc, char **argv)

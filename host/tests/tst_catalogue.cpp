@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFile>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -52,6 +54,13 @@ constexpr Message messages[] = {
     { "MainWindow", "Save file", "Сохранение файла" },
     { "MainWindow", "Could not save file\n%1\n%2", "Не удалось сохранить файл\n%1\n%2" },
     { "MainWindow", "The file could not be written", "Не удалось записать файл" },
+    { "MainWindow", "crashed", "сбой" },
+    { "MainWindow", "killed", "принудительно завершён" },
+    { "MainWindow", "abnormal termination", "аварийное завершение" },
+    { "MainWindow", "The page's process ended: %1, exit code %2\n%3",
+        "Процесс страницы завершился: %1, код выхода %2\n%3" },
+    { "MainWindow", "The page is not reloaded again: its process ended %1 times within a minute",
+        "Страница больше не перезагружается: её процесс завершился %1 раза за минуту" },
     { "ExternalContentHandler", "The requested path is not supported",
         "Запрошенный путь не поддерживается" },
     { "ExternalContentHandler", "Access to a file outside the selected directory is denied",
@@ -69,6 +78,10 @@ constexpr Message messages[] = {
     { "WebViewLogDialog", "WebView log", "WebView сообщения" },
     { "WebViewLogDialog", "Clear", "Очистить" },
     { "WebViewLogDialog", "Close", "Закрыть" },
+    { "RendererNotice",
+        "The page stopped working several times in a row and is no longer reloaded by itself.",
+        "Страница несколько раз подряд перестала работать и больше не перезагружается сама." },
+    { "RendererNotice", "Load the page again", "Загрузить страницу снова" },
 };
 
 // A binary catalogue is a 16-byte magic number followed by sections, each a
@@ -177,6 +190,13 @@ void TestCatalogue::hostSpeaksRussian()
     QCOMPARE(menu->title(), QStringLiteral("Меню"));
     QCOMPARE(log->windowTitle(), QStringLiteral("WebView сообщения"));
     QCOMPARE(box->button(QDialogButtonBox::Close)->text(), QStringLiteral("Закрыть"));
+
+    // Qt's own dialogs speak Russian where Qt's translations are installed,
+    // and English without an error where they are not.
+    const bool qtTranslations = QFile::exists(
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ru.qm"));
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+        qtTranslations ? QStringLiteral("Отмена") : QStringLiteral("Cancel"));
 
     // A failed load is reported in Russian with the untranslated "Code ".
     auto *view = window.findChild<QWebEngineView *>();

@@ -318,11 +318,10 @@ void TestMainWindow::opensApplicationFileWithOddName()
     QTRY_COMPARE_WITH_TIMEOUT(viewOf(*window)->title(), QStringLiteral("odd name"), engineTimeout);
     QCOMPARE(viewOf(*window)->url(), address);
 
-    const QString log = logOf(*window);
-    QVERIFY2(
-        log.contains(QStringLiteral("] Opening external file\nFile: %1\nResource directory: %2\n")
-                         .arg(root.filePath(name), root.path())),
-        qPrintable(log));
+    QTRY_VERIFY2_WITH_TIMEOUT(logOf(*window).contains(QStringLiteral(
+                                  "] Opening external file\nFile: %1\nResource directory: %2\n")
+                                                          .arg(root.filePath(name), root.path())),
+        qPrintable(logOf(*window)), engineTimeout);
     QTRY_VERIFY_WITH_TIMEOUT(
         logOf(*window).contains(QStringLiteral("] Resource loading error\n"
                                                "corvane://content/mvp/missing.js\n"

@@ -32,6 +32,12 @@ QAbstractButton *buttonWithRole(WebViewLogDialog &dialog, QDialogButtonBox::Butt
     return nullptr;
 }
 
+// Entries reach the view in batches at most every 100 ms.
+void waitForFlush()
+{
+    QTest::qWait(250);
+}
+
 QStringList blocksOf(const QTextDocument *document)
 {
     QStringList blocks;
@@ -66,6 +72,7 @@ private slots:
     void entryTakesOneBlockPerLinePlusSeparator();
     void stampsEntryWithLocalTime();
     void keepsNewestTwoThousandBlocks();
+    void floodKeepsTheNewestEntriesInOrder();
     void clearEmptiesViewAndNextEntryStartsAtTop();
     void closeHidesAndEntriesSurvive();
     void followsLanguageChanges();
@@ -109,6 +116,7 @@ void TestWebViewLogDialog::entryTakesOneBlockPerLinePlusSeparator()
     WebViewLogDialog dialog;
     for (const QString &message : std::as_const(messages))
         dialog.appendMessage(message);
+    waitForFlush();
 
     // Each entry's first block starts with the time stamp; strip it to compare.
     static const QRegularExpression stamp(
@@ -149,6 +157,7 @@ void TestWebViewLogDialog::keepsNewestTwoThousandBlocks()
     // 1001 one-line entries are 2002 blocks: the first entry's two blocks go.
     for (int i = 0; i < 1001; ++i)
         dialog.appendMessage(QStringLiteral("entry %1").arg(i));
+    waitForFlush();
 
     const QTextDocument *document = logViewOf(dialog)->document();
     QCOMPARE(document->blockCount(), 2000);
@@ -159,17 +168,54 @@ void TestWebViewLogDialog::keepsNewestTwoThousandBlocks()
     QVERIFY(!document->toPlainText().contains(QStringLiteral("] entry 0\n")));
 }
 
+void TestWebViewLogDialog::floodKeepsTheNewestEntriesInOrder()
+{
+    WebViewLogDialog dialog;
+    dialog.appendMessage(QStringLiteral("before the flood"));
+    // Multi-line entries of four blocks each: 500 of them fill the view.
+    constexpr int flood = 100000;
+    for (int i = 0; i < flood; ++i)
+        dialog.appendMessage(
+            QStringLiteral("JavaScript message\nSource: f.js, line 1\nm%1").arg(i));
+    waitForFlush();
+
+    const QTextDocument *document = logViewOf(dialog)->document();
+    QCOMPARE(document->blockCount(), 2000);
+    const QStringList blocks = blocksOf(document);
+    static const QRegularExpression stamp(
+        QStringLiteral("^\\[\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\] "));
+    for (int entry = 0; entry < 500; ++entry) {
+        const int at = entry * 4;
+        QVERIFY2(stamp.match(blocks.at(at)).hasMatch(), qPrintable(blocks.at(at)));
+        QVERIFY(blocks.at(at).endsWith(QStringLiteral("] JavaScript message")));
+        QCOMPARE(blocks.at(at + 1), QStringLiteral("Source: f.js, line 1"));
+        QCOMPARE(blocks.at(at + 2), QStringLiteral("m%1").arg(flood - 500 + entry));
+        QCOMPARE(blocks.at(at + 3), QString());
+    }
+
+    // The next entry pushes out the oldest lines, as with single appends.
+    dialog.appendMessage(QStringLiteral("after"));
+    waitForFlush();
+    QCOMPARE(document->blockCount(), 2000);
+    QCOMPARE(blocksOf(document).first(), QStringLiteral("m%1").arg(flood - 500));
+    QVERIFY(document->lastBlock().previous().text().endsWith(QStringLiteral("] after")));
+}
+
 void TestWebViewLogDialog::clearEmptiesViewAndNextEntryStartsAtTop()
 {
     WebViewLogDialog dialog;
     dialog.appendMessage(QStringLiteral("old"));
     dialog.appendMessage(QStringLiteral("older"));
 
+    // Entries still waiting for the view go as well.
     buttonWithRole(dialog, QDialogButtonBox::ResetRole)->click();
     QPlainTextEdit *view = logViewOf(dialog);
     QVERIFY(view->toPlainText().isEmpty());
+    waitForFlush();
+    QVERIFY(view->toPlainText().isEmpty());
 
     dialog.appendMessage(QStringLiteral("fresh"));
+    waitForFlush();
     QCOMPARE(view->document()->blockCount(), 2);
     QVERIFY(view->document()->firstBlock().text().endsWith(QStringLiteral("] fresh")));
 }
@@ -189,6 +235,7 @@ void TestWebViewLogDialog::closeHidesAndEntriesSurvive()
     QVERIFY(guard);
 
     dialog->appendMessage(QStringLiteral("while hidden"));
+    waitForFlush();
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     const QString text = logViewOf(*dialog)->toPlainText();

@@ -85,6 +85,28 @@ Resource directory: %2</source>
         <source>The file could not be written</source>
         <translation>Не удалось записать файл</translation>
     </message>
+    <message>
+        <source>crashed</source>
+        <translation>сбой</translation>
+    </message>
+    <message>
+        <source>killed</source>
+        <translation>принудительно завершён</translation>
+    </message>
+    <message>
+        <source>abnormal termination</source>
+        <translation>аварийное завершение</translation>
+    </message>
+    <message>
+        <source>The page&apos;s process ended: %1, exit code %2
+%3</source>
+        <translation>Процесс страницы завершился: %1, код выхода %2
+%3</translation>
+    </message>
+    <message>
+        <source>The page is not reloaded again: its process ended %1 times within a minute</source>
+        <translation>Страница больше не перезагружается: её процесс завершился %1 раза за минуту</translation>
+    </message>
 </context>
 <context>
     <name>ExternalContentHandler</name>
@@ -139,6 +161,17 @@ Resolved path: %3</source>
     <message>
         <source>Close</source>
         <translation>Закрыть</translation>
+    </message>
+</context>
+<context>
+    <name>RendererNotice</name>
+    <message>
+        <source>The page stopped working several times in a row and is no longer reloaded by itself.</source>
+        <translation>Страница несколько раз подряд перестала работать и больше не перезагружается сама.</translation>
+    </message>
+    <message>
+        <source>Load the page again</source>
+        <translation>Загрузить страницу снова</translation>
     </message>
 </context>
 </TS>
