@@ -1,5 +1,5 @@
-import { useEffect, useRef, useState, type KeyboardEvent } from 'react';
-import type { DataSource } from '../data';
+import { useEffect, useRef, useState, useSyncExternalStore, type KeyboardEvent } from 'react';
+import { connectionMessage, type ConnectionMonitor, type DataSource } from '../data';
 import {
   Button,
   SchemeEditor,
@@ -22,14 +22,25 @@ export const workModeOptions: ReadonlyArray<SegmentedOption<WorkMode>> = [
 export interface AppShellProps {
   registry: SchemeRegistry;
   dataSource: DataSource;
+  /** The data source's connection; a problem with it is shown in the header. */
+  connection?: ConnectionMonitor;
 }
 
 /** A switch the user asked for: another work mode or another scheme. */
 type PendingSwitch = { kind: 'mode'; mode: WorkMode } | { kind: 'scheme'; id: string };
 
 const questionStyle = { display: 'flex', alignItems: 'center', gap: 'var(--orvo-space-2)' };
+const connectionStyle = { color: 'var(--orvo-alarm)', fontWeight: 600 };
 
-export function AppShell({ registry, dataSource }: AppShellProps) {
+const NO_MONITOR_SUBSCRIBE = () => () => {};
+
+function useConnectionMessage(connection: ConnectionMonitor | undefined): string | undefined {
+  return useSyncExternalStore(connection?.subscribe ?? NO_MONITOR_SUBSCRIBE, () =>
+    connection ? connectionMessage(connection.current()) : undefined,
+  );
+}
+
+export function AppShell({ registry, dataSource, connection }: AppShellProps) {
   const entries = registry.list();
   const [selectedId, setSelectedId] = useState(() => entries[0]?.id ?? '');
   const [mode, setMode] = useState<WorkMode>('view');
@@ -37,6 +48,7 @@ export function AppShell({ registry, dataSource }: AppShellProps) {
   const scheme = registry.get(selectedId);
   const rootRef = useRef<HTMLDivElement>(null);
   const editorRef = useRef<SchemeEditorHandle>(null);
+  const connectionProblem = useConnectionMessage(connection);
 
   // One clock for every blinking and flowing element of the page.
   useEffect(() => {
@@ -93,6 +105,11 @@ export function AppShell({ registry, dataSource }: AppShellProps) {
           <div className="app__title" data-testid="scheme-title">
             {scheme?.name}
           </div>
+          {connectionProblem && (
+            <div role="alert" data-testid="data-connection" style={connectionStyle}>
+              {connectionProblem}
+            </div>
+          )}
           <SegmentedSwitch
             label="Режим работы со схемой"
             options={workModeOptions}

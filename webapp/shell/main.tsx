@@ -4,20 +4,21 @@ import '../symbols';
 import { StrictMode } from 'react';
 import { createRoot } from 'react-dom/client';
 import { createLoadEntries, stockSchemes } from '../content';
-import { createEmulatorDataSource } from '../data';
+import { createPageDataSource } from '../data';
 import '../styles/index.css';
 import { AppShell } from './AppShell';
 import { createSchemeRegistry } from './registry';
 
 const entries = [...stockSchemes, ...createLoadEntries()];
-const dataSource = createEmulatorDataSource();
+// The emulator unless the desktop program or the page address names a broker.
+const { dataSource, connection } = createPageDataSource();
 const registry = createSchemeRegistry(entries);
 
 const container = document.getElementById('root');
 if (container) {
   createRoot(container).render(
     <StrictMode>
-      <AppShell registry={registry} dataSource={dataSource} />
+      <AppShell registry={registry} dataSource={dataSource} connection={connection} />
     </StrictMode>,
   );
 }

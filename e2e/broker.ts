@@ -1,0 +1,150 @@
+// A real Debian mosquitto for the tests: started on free loopback ports with a
+// generated configuration (an MQTT listener and a WebSocket listener), ready
+// once both listeners accept connections, stopped and restarted on the same
+// ports. With `users` it refuses anonymous clients and checks a password file.
+//
+//   const broker = await startBroker();            // anonymous
+//   const locked = await startBroker({ users: { operator: 'secret' } });
+//   broker.mqttUrl   // "mqtt://127.0.0.1:PORT"
+//   broker.wsUrl     // "ws://127.0.0.1:PORT"
+//   await broker.stop(); await broker.start();     // same ports, retained values gone
+//   await broker.close();                          // stops it and removes its folder
+
+import { spawn, spawnSync, type ChildProcess } from 'node:child_process';
+import { existsSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { createConnection, createServer, type AddressInfo } from 'node:net';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+
+export const MOSQUITTO = ['/usr/sbin/mosquitto', '/usr/bin/mosquitto'].find((path) =>
+  existsSync(path),
+);
+
+export interface TestBroker {
+  mqttPort: number;
+  wsPort: number;
+  mqttUrl: string;
+  wsUrl: string;
+  /** The broker's output so far, for failure messages. */
+  output(): string;
+  running(): boolean;
+  start(): Promise<void>;
+  stop(): Promise<void>;
+  close(): Promise<void>;
+}
+
+export interface BrokerOptions {
+  /** User names and passwords; without them anonymous clients are allowed. */
+  users?: Record<string, string>;
+}
+
+async function freePort(): Promise<number> {
+  const server = createServer();
+  await new Promise<void>((resolve, reject) => {
+    server.once('error', reject);
+    server.listen(0, '127.0.0.1', () => resolve());
+  });
+  const { port } = server.address() as AddressInfo;
+  await new Promise((resolve) => server.close(resolve));
+  return port;
+}
+
+function accepts(port: number): Promise<boolean> {
+  return new Promise((resolve) => {
+    const socket = createConnection({ host: '127.0.0.1', port });
+    socket.once('connect', () => {
+      socket.destroy();
+      resolve(true);
+    });
+    socket.once('error', () => resolve(false));
+  });
+}
+
+const sleep = (ms: number) => new Promise((resolve) => setTimeout(resolve, ms));
+
+export async function startBroker(options: BrokerOptions = {}): Promise<TestBroker> {
+  if (!MOSQUITTO) throw new Error('mosquitto is not installed (apt-get install mosquitto)');
+  const dir = mkdtempSync(join(tmpdir(), 'corvane-mosquitto-'));
+  const mqttPort = await freePort();
+  let wsPort = await freePort();
+  while (wsPort === mqttPort) wsPort = await freePort();
+
+  const lines = ['per_listener_settings false', 'persistence false', 'log_dest stderr'];
+  lines.push('log_type error', 'log_type warning', 'log_type notice');
+  if (process.getuid?.() === 0) lines.push('user root');
+  if (options.users) {
+    const passwords = join(dir, 'passwords');
+    writeFileSync(passwords, '');
+    for (const [user, password] of Object.entries(options.users)) {
+      const made = spawnSync('mosquitto_passwd', ['-b', passwords, user, password]);
+      if (made.status !== 0) {
+        throw new Error(`mosquitto_passwd failed: ${made.stderr.toString()}`);
+      }
+    }
+    lines.push('allow_anonymous false', `password_file ${passwords}`);
+  } else {
+    lines.push('allow_anonymous true');
+  }
+  lines.push(`listener ${mqttPort} 127.0.0.1`, 'protocol mqtt');
+  lines.push(`listener ${wsPort} 127.0.0.1`, 'protocol websockets');
+  const config = join(dir, 'mosquitto.conf');
+  writeFileSync(config, `${lines.join('\n')}\n`);
+
+  let child: ChildProcess | undefined;
+  let exited: Promise<void> = Promise.resolve();
+  let log = '';
+
+  const start = async () => {
+    if (child) return;
+    const started = spawn(MOSQUITTO, ['-c', config], { stdio: ['ignore', 'pipe', 'pipe'] });
+    child = started;
+    started.stdout?.on('data', (chunk: Buffer) => (log += chunk.toString()));
+    started.stderr?.on('data', (chunk: Buffer) => (log += chunk.toString()));
+    exited = new Promise((resolve) =>
+      started.once('exit', () => {
+        if (child === started) child = undefined;
+        resolve();
+      }),
+    );
+    const deadline = Date.now() + 15_000;
+    while (Date.now() < deadline) {
+      if (child !== started) break;
+      if ((await accepts(mqttPort)) && (await accepts(wsPort))) return;
+      await sleep(50);
+    }
+    await stop();
+    throw new Error(`mosquitto did not start on ${mqttPort}/${wsPort}:\n${log}`);
+  };
+
+  const stop = async () => {
+    const running = child;
+    if (!running) return;
+    running.kill('SIGTERM');
+    const killer = setTimeout(() => running.kill('SIGKILL'), 5_000);
+    await exited;
+    clearTimeout(killer);
+    child = undefined;
+  };
+
+  try {
+    await start();
+  } catch (error) {
+    rmSync(dir, { recursive: true, force: true });
+    throw error;
+  }
+
+  return {
+    mqttPort,
+    wsPort,
+    mqttUrl: `mqtt://127.0.0.1:${mqttPort}`,
+    wsUrl: `ws://127.0.0.1:${wsPort}`,
+    output: () => log,
+    running: () => child !== undefined,
+    start,
+    stop,
+    async close() {
+      await stop();
+      rmSync(dir, { recursive: true, force: true });
+    },
+  };
+}
