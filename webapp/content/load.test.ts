@@ -89,6 +89,20 @@ describe('generateLoadScheme', () => {
     },
   );
 
+  it('binds 2000 rectangles to 2000 distinct points when given that many', () => {
+    const scheme = generateLoadScheme(2000, 2000);
+    const ids = scheme.elements.map((element) => element.pointId);
+    expect(new Set(ids).size).toBe(2000);
+    expect([ids[0], ids[1999]]).toEqual(['p1', 'p2000']);
+    // Everything but the bindings is as without a point count.
+    const plain = generateLoadScheme(2000);
+    const unbound = (element: (typeof plain.elements)[number]) => ({ ...element, pointId: '' });
+    expect({ ...scheme, elements: scheme.elements.map(unbound) }).toEqual({
+      ...plain,
+      elements: plain.elements.map(unbound),
+    });
+  });
+
   it('cycles through a given point count', () => {
     expect(generateLoadScheme(5, 2).elements.map((element) => element.pointId)).toEqual([
       'p1',
@@ -131,6 +145,23 @@ describe('load rectangles at runtime', () => {
       return node.getAttribute('fill');
     });
     expect(fills).toEqual(['#88cc88', '#cc3333', '#cc3333', '#88cc88']);
+  });
+
+  it('marks a value of any other quality than good, and only such a value', () => {
+    const node = drawn();
+    const looks = (['good', 'bad', 'uncertain', 'good'] as const).map((status) => {
+      applyElement(node, rectangle, { ...value(75), status });
+      return [node.getAttribute('fill'), node.getAttribute('class')];
+    });
+    expect(looks).toEqual([
+      ['#cc3333', null],
+      ['#cc3333', 'mnemo-quality-bad'],
+      ['#cc3333', 'mnemo-quality-bad'],
+      ['#cc3333', ''],
+    ]);
+    const fresh = drawn();
+    applyElement(fresh, rectangle, value(75));
+    expect(fresh.hasAttribute('class')).toBe(false);
   });
 
   it('stays green on a discrete point, whose flag never reaches 70', () => {

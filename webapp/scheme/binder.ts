@@ -27,6 +27,9 @@ export interface Binder {
   stop(): void;
 }
 
+/** Marks an element whose value is not of "good" quality. */
+const QUALITY_BAD_CLASS = 'mnemo-quality-bad';
+
 /**
  * Resolves the element's style for `value`, writes it onto `node` and does
  * the per-type update: the value text, a style `text` on texts, the flow
@@ -42,6 +45,11 @@ export function applyElement(
   const style =
     value === undefined || value === null ? baseStyle(element) : resolveStyle(element, value);
   applyStyle(node, style);
+  // Only a value of doubtful quality touches the class; good values leave the node as drawn.
+  const doubtful = value !== undefined && value !== null && value.status !== 'good';
+  if (doubtful !== node.classList.contains(QUALITY_BAD_CLASS)) {
+    node.classList.toggle(QUALITY_BAD_CLASS, doubtful);
+  }
   switch (element.type) {
     case 'value':
       writeText(node, formatValue(element, value));
