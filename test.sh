@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test suite: formatting and lint, module
-# tests, host tests, the path-resolver fuzzer, browser tests of the built
-# application and end-to-end tests of the real executable.
+# tests, host tests, the path-resolver fuzzer, the Debian package, browser
+# tests of the built application and end-to-end tests of the real executable
+# (the packaged one included).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/setup.sh
@@ -29,6 +30,9 @@ scripts/unprivileged-tests.sh
 
 step "Path resolver fuzzing"
 scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+
+step "Debian package"
+scripts/check-package.sh
 
 step "Browser and end-to-end tests"
 xvfb-run -a -s '-screen 0 1400x900x24' npx vitest run -c vitest.e2e.config.ts
