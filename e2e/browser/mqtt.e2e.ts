@@ -213,6 +213,42 @@ describe('values from a broker', () => {
     }
   });
 
+  it('keeps the last value of a point whose payloads cannot be read, marks it bad and reports it once', async () => {
+    const prefix = 'e2e/faulty';
+    const level = valueElements.find((element) => element.pointId === 'LT-101')!;
+    await recorder.publishAsync(`${prefix}/LT-101`, '50', { retain: true });
+    await recorder.publishAsync(`${prefix}/$catalogue`, '{"not": "a list"}', { retain: true });
+    const query = `?broker=${encodeURIComponent(broker.wsUrl)}&topic-prefix=${prefix}`;
+    const { page, console: messages } = await open(query);
+    const shown = page.locator(`[data-element-id="${level.id}"]`);
+    try {
+      await expect.poll(() => shown.textContent(), { timeout: 15_000 }).toBe('50.0 %');
+      for (const payload of ['{"value": 5', 'on', 'x'.repeat(70 * 1024)]) {
+        await recorder.publishAsync(`${prefix}/LT-101`, payload);
+      }
+      await expect
+        .poll(() => shown.getAttribute('class'), { timeout: 5_000 })
+        .toContain(QUALITY_BAD);
+      expect(await shown.textContent()).toBe('50.0 %');
+      // A readable value afterwards makes the point good again.
+      await recorder.publishAsync(`${prefix}/LT-101`, '{"value": 51, "status": "good"}');
+      await expect.poll(() => shown.textContent(), { timeout: 5_000 }).toBe('51.0 %');
+      expect(await shown.getAttribute('class')).not.toContain(QUALITY_BAD);
+
+      const warnings = messages
+        .filter((message) => message.type() === 'warning')
+        .map((message) => message.text());
+      expect(warnings.filter((text) => text.includes('Point LT-101'))).toEqual([
+        `Data server ${broker.wsUrl}: Point LT-101: payload is not JSON; the point is marked bad.`,
+      ]);
+      expect(warnings.filter((text) => text.includes('Catalogue'))).toEqual([
+        `Data server ${broker.wsUrl}: Catalogue: the catalogue is not a list; it is ignored.`,
+      ]);
+    } finally {
+      await page.context().close();
+    }
+  });
+
   it('shows the login message for a wrong password and connects with the right one', async () => {
     const base = { broker: locked.wsUrl, topicPrefix: PREFIX, user: 'operator' };
     const wrong = await open('', { ...base, password: 'wrong-password' });
