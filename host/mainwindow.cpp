@@ -135,7 +135,7 @@ void MainWindow::changeEvent(QEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // A page without a live process has nothing to ask.
-    if (closeConfirmed || rendererNotice->isVisible()) {
+    if (closeConfirmed || rendererGone) {
         QMainWindow::closeEvent(event);
         return;
     }
@@ -256,6 +256,7 @@ void MainWindow::saveDownload(QWebEngineDownloadRequest *download)
 void MainWindow::recoverFromRendererEnd(
     QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
 {
+    rendererGone = true;
     if (status == QWebEnginePage::NormalTerminationStatus)
         return;
     QString kind;

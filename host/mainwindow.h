@@ -52,6 +52,8 @@ private:
     // page willing to go with windowCloseRequested.
     bool closePending = false;
     bool closeConfirmed = false;
+    // No page process to ask: between its end and the next one's start.
+    bool rendererGone = false;
 
     // Automatic reloads after a renderer's end; more than three within a
     // minute is a crash loop, and the notice takes the page's place.

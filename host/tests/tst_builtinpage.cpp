@@ -30,6 +30,8 @@
 #include <QWebEngineView>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -64,15 +66,12 @@ QAction *entryNamed(MainWindow &window, const QString &text)
 // Runs a script in the page and waits for its result.
 QVariant evaluate(QWebEnginePage *page, const QString &script)
 {
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(script, [&](const QVariant &value) {
-        result = value;
-        done = true;
-    });
-    if (!QTest::qWaitFor([&] { return done; }, engineTimeout))
+    // Shared: a page that dies answers late, or at its destruction.
+    auto answer = std::make_shared<std::optional<QVariant>>();
+    page->runJavaScript(script, [answer](const QVariant &value) { *answer = value; });
+    if (!QTest::qWaitFor([&] { return answer->has_value(); }, engineTimeout))
         return QStringLiteral("<no answer>");
-    return result;
+    return **answer;
 }
 
 // Resolves a promise-returning script into the page title, the one channel
@@ -182,6 +181,7 @@ private slots:
     void reloadAndMenuAskToo();
     void reloadsPageAfterItsProcessIsKilled();
     void crashLoopShowsNoticeInsteadOfReloading();
+    void closesAtOnceWhileThePageIsGone();
     void externalApplicationFetchesItsOwnFiles();
 
 private:
@@ -207,8 +207,7 @@ void TestBuiltInPage::init()
 
 void TestBuiltInPage::cleanup()
 {
-    // Nothing may keep the window from going now.
-    evaluate(viewOf(*window)->page(), QStringLiteral("window.unsaved = false"));
+    // Destroying the window asks nothing, whatever the page holds.
     window.reset();
     QWebEngineProfile::defaultProfile()->removeUrlScheme(corvaneSchemeName);
 }
@@ -521,6 +520,25 @@ void TestBuiltInPage::crashLoopShowsNoticeInsteadOfReloading()
     QCOMPARE(evaluate(page, QStringLiteral("typeof window.loadedAt")).toString(),
         QStringLiteral("number"));
     QCOMPARE(viewOf(*window)->url(), standInAddress);
+}
+
+void TestBuiltInPage::closesAtOnceWhileThePageIsGone()
+{
+    QWebEnginePage *page = viewOf(*window)->page();
+    clickPage();
+    evaluate(page, QStringLiteral("window.unsaved = true"));
+    bool ended = false;
+    QObject counting; // ends the connection before the flag goes
+    connect(page, &QWebEnginePage::renderProcessTerminated, &counting, [&ended] { ended = true; });
+    if (!killRenderer())
+        QSKIP("no way to end the renderer here");
+    QTRY_VERIFY_WITH_TIMEOUT(ended, engineTimeout);
+
+    // Before the automatic reload: nothing is left to ask.
+    ModalAnswerer watcher({});
+    window->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 5000);
+    QCOMPARE(watcher.seen, 0);
 }
 
 void TestBuiltInPage::externalApplicationFetchesItsOwnFiles()
