@@ -13,8 +13,9 @@ import { RuntimeView } from '../../webapp/shell';
 export interface Taken {
   /** Publish-to-frame latencies of the values shown since the last take, ms. */
   latencies: number[];
-  /** Newest publish time shown so far (ms since the epoch). */
+  /** Newest publish time shown so far (ms since the epoch), and the frame that showed it. */
   newest: number;
+  newestShown: number;
   deliveries: number;
   values: number;
   state: string;
@@ -36,6 +37,7 @@ const { dataSource: source, connection } = createBrokerDataSource(choice.setting
 let waiting: number[] = [];
 let latencies: number[] = [];
 let newest = 0;
+let newestShown = 0;
 let deliveries = 0;
 let values = 0;
 let frameAsked = false;
@@ -43,7 +45,13 @@ let frameAsked = false;
 const frame = () => {
   frameAsked = false;
   const shown = now();
-  for (const stamp of waiting) latencies.push(shown - stamp);
+  for (const stamp of waiting) {
+    latencies.push(shown - stamp);
+    if (stamp > newest) {
+      newest = stamp;
+      newestShown = shown;
+    }
+  }
   waiting = [];
 };
 
@@ -57,7 +65,6 @@ const measured: DataSource = {
       for (const value of delivered) {
         if (value.status !== 'good') continue;
         waiting.push(value.timestamp);
-        if (value.timestamp > newest) newest = value.timestamp;
       }
       if (!frameAsked) {
         frameAsked = true;
@@ -77,7 +84,8 @@ if (container) {
 
 window.mqttBench = {
   take() {
-    const taken = { latencies, newest, deliveries, values, state: connection.current().state };
+    const state = connection.current().state;
+    const taken = { latencies, newest, newestShown, deliveries, values, state };
     latencies = [];
     deliveries = 0;
     values = 0;
