@@ -257,6 +257,20 @@ describe('startBrokerWorker', () => {
     ]);
   });
 
+  it('shows the connection as lost when the client refuses the address outright', () => {
+    let onConnect: ((event: { ports: readonly WorkerPort[] }) => void) | undefined;
+    startBrokerWorker({ addEventListener: (_type, listener) => (onConnect = listener) }, () => {
+      throw new Error('Missing protocol');
+    });
+    const page = fakePort();
+    onConnect?.({ ports: [page] });
+    page.send({ type: 'broker-connect', settings: SETTINGS });
+    expect(page.ofType('broker-state').at(-1)).toMatchObject({ state: 'offline' });
+    expect(page.ofType('broker-report')).toMatchObject([
+      { text: 'Data server ws://127.0.0.1:9001: cannot connect: Missing protocol' },
+    ]);
+  });
+
   it('ignores malformed messages from a page', () => {
     const { connector, join } = setUp();
     const page = join();

@@ -163,7 +163,15 @@ export function startBrokerWorker(
 
   const open = (chosen: BrokerSettings) => {
     settings = chosen;
-    const opened = connector(chosen);
+    let opened: BrokerClient;
+    try {
+      opened = connector(chosen);
+    } catch (error) {
+      // An address the client cannot use at all: no retry would help.
+      report(`cannot connect: ${error instanceof Error ? error.message : String(error)}`);
+      setState('offline');
+      return;
+    }
     client = opened;
     opened.on('connect', () => {
       attempt = 0;
