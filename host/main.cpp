@@ -1,3 +1,4 @@
+#include "datasourcesettings.h"
 #include "mainwindow.h"
 #include "schemeregistration.h"
 
@@ -6,6 +7,7 @@
 #include <QCoreApplication>
 #include <QWebEngineUrlScheme>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -31,6 +33,7 @@ int printInformation(int argc, char **argv)
         QStringLiteral("Operator station: live mimic diagrams of a plant."));
     parser.addHelpOption();
     parser.addVersionOption();
+    DataSourceSettings::addOptions(parser);
     parser.process(app);
     return 0;
 }
@@ -44,10 +47,23 @@ int main(int argc, char **argv)
     if (asksForInformation(argc, argv))
         return printInformation(argc, argv);
 
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const DataSourceSettings::Parsed data = DataSourceSettings::fromArguments(
+        arguments, qEnvironmentVariable(brokerPasswordVariable));
+    if (!data.error.isEmpty()) {
+        std::fprintf(stderr, "corvane-ui: %s\nTry 'corvane-ui --help' for the options.\n",
+            data.error.toLocal8Bit().constData());
+        return 1;
+    }
+    // Read once: the engine's own processes inherit the environment.
+    qunsetenv(brokerPasswordVariable);
+
     // The engine accepts custom schemes only before the application exists.
     const QWebEngineUrlScheme scheme = registerCorvaneScheme();
     QApplication app(argc, argv);
-    MainWindow window;
+    MainWindow window(data.settings);
     window.show();
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "datasourcesettings.h"
 #include "externalcontenthandler.h"
 #include "fetchshim.h"
 #include "renderernotice.h"
@@ -47,6 +48,10 @@ bool isBuiltInApplication(const QUrl &url)
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
+    : MainWindow(DataSourceSettings(), parent)
+{ }
+
+MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
     : QMainWindow(parent)
 {
     webView = new QWebEngineView(this);
@@ -102,6 +107,10 @@ MainWindow::MainWindow(QWidget *parent)
     });
     if (!schemeFetchSupported)
         page->scripts().insert(corvaneFetchScript());
+    // The broker's settings, password included, reach the built-in application
+    // alone; without them it runs its emulator.
+    if (dataSettings.usesBroker())
+        page->scripts().insert(dataSettings.pageScript());
 
     connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
         // A page's own window.close() does not end the program; only a close

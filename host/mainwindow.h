@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QWebEnginePage>
 
+class DataSourceSettings;
 class ExternalContentHandler;
 class QMenu;
 class QTranslator;
@@ -22,6 +23,8 @@ class MainWindow : public QMainWindow
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    // The built-in application reads its values as `dataSettings` say.
+    explicit MainWindow(const DataSourceSettings &dataSettings, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     void openApplicationFile();
