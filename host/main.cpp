@@ -1,16 +1,46 @@
 #include "datasourcesettings.h"
 #include "mainwindow.h"
+#include "schemefolder.h"
+#include "schemefolderhandler.h"
 #include "schemeregistration.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QWebEngineUrlScheme>
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
+
+QCommandLineOption schemesOption()
+{
+    return QCommandLineOption(QStringLiteral("schemes"),
+        QStringLiteral("Read scheme files (*.json) from <folder> instead of %1.")
+            .arg(QDir::toNativeSeparators(SchemeFolder::defaultPath())),
+        QStringLiteral("folder"));
+}
+
+// The folder of "--schemes DIR" or "--schemes=DIR"; the engine takes options of
+// its own from the same command line, so only this one is looked at.
+bool schemeFolderFrom(const QStringList &arguments, QString &folder)
+{
+    folder = SchemeFolder::defaultPath();
+    const QString name = QStringLiteral("--schemes");
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument.startsWith(name + QLatin1Char('='))) {
+            folder = argument.mid(name.size() + 1);
+        } else if (argument == name) {
+            if (i + 1 >= arguments.size())
+                return false;
+            folder = arguments.at(++i);
+        }
+    }
+    return !folder.isEmpty();
+}
 
 bool asksForInformation(int argc, char **argv)
 {
@@ -34,6 +64,7 @@ int printInformation(int argc, char **argv)
     parser.addHelpOption();
     parser.addVersionOption();
     DataSourceSettings::addOptions(parser);
+    parser.addOption(schemesOption());
     parser.process(app);
     return 0;
 }
@@ -57,13 +88,21 @@ int main(int argc, char **argv)
             data.error.toLocal8Bit().constData());
         return 1;
     }
+    QString schemeFolder;
+    if (!schemeFolderFrom(arguments, schemeFolder)) {
+        std::fprintf(stderr,
+            "corvane-ui: --schemes needs a folder.\nTry 'corvane-ui --help' for the options.\n");
+        return 1;
+    }
     // Read once: the engine's own processes inherit the environment.
     qunsetenv(brokerPasswordVariable);
 
     // The engine accepts custom schemes only before the application exists.
     const QWebEngineUrlScheme scheme = registerCorvaneScheme();
+    const QWebEngineUrlScheme folderScheme = registerSchemeFolderScheme();
     QApplication app(argc, argv);
     MainWindow window(data.settings);
+    window.setSchemeFolder(schemeFolder);
     window.show();
     return app.exec();
 }

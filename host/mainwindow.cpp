@@ -4,6 +4,8 @@
 #include "externalcontenthandler.h"
 #include "fetchshim.h"
 #include "renderernotice.h"
+#include "schemefolder.h"
+#include "schemefolderhandler.h"
 #include "schemeregistration.h"
 #include "webconsolepage.h"
 #include "webviewlogdialog.h"
@@ -29,6 +31,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlScheme>
 #include <QWebEngineView>
 
 namespace {
@@ -77,6 +80,23 @@ MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
     logDialog = new WebViewLogDialog(this);
 
     page->profile()->installUrlSchemeHandler(corvaneSchemeName, contentHandler);
+
+    // The scheme folder is offered only where main registered its scheme.
+    schemeFolder = new SchemeFolder(this);
+    schemeFolderHandler = new SchemeFolderHandler(schemeFolder, this);
+    if (QWebEngineUrlScheme::schemeByName(schemeFolderSchemeName).name() == schemeFolderSchemeName)
+        page->profile()->installUrlSchemeHandler(schemeFolderSchemeName, schemeFolderHandler);
+    connect(schemeFolderHandler, &SchemeFolderHandler::resourceError, this,
+        [this](const QString &url, const QString &reason) {
+            logDialog->appendMessage(tr("Resource loading error\n%1\n%2").arg(url, reason));
+        });
+    connect(schemeFolder, &SchemeFolder::problem, logDialog, &WebViewLogDialog::appendMessage);
+    connect(schemeFolder, &SchemeFolder::changed, this, [this] {
+        // The built-in application reads the listing again when told.
+        if (isBuiltInApplication(page->url()))
+            page->runJavaScript(
+                QStringLiteral("window.dispatchEvent(new Event('corvane-schemes-changed'))"));
+    });
 
     connect(page, &WebConsolePage::consoleMessage, logDialog, &WebViewLogDialog::appendMessage);
     connect(contentHandler, &ExternalContentHandler::resourceError, this,
@@ -221,6 +241,11 @@ void MainWindow::showLog()
     logDialog->activateWindow();
 }
 
+void MainWindow::setSchemeFolder(const QString &path)
+{
+    schemeFolder->setPath(path);
+}
+
 void MainWindow::applyPageSettings(const QUrl &url)
 {
     // Script clipboard access for the built-in application's copy and paste
@@ -237,8 +262,10 @@ void MainWindow::saveDownload(QWebEngineDownloadRequest *download)
     // is cancelled by the engine.
     if (download->page() != page || !isBuiltInApplication(page->url()))
         return;
-    const QString proposed
-        = QDir(download->downloadDirectory()).filePath(download->suggestedFileName());
+    // Schemes are saved where the station reads them, unless the user goes elsewhere.
+    const QString directory
+        = schemeFolder->path().isEmpty() ? download->downloadDirectory() : schemeFolder->path();
+    const QString proposed = QDir(directory).filePath(download->suggestedFileName());
     const QString path
         = QFileDialog::getSaveFileName(this, tr("Save file"), proposed, tr("All files (*)"));
     if (path.isEmpty()) {

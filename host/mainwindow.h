@@ -12,6 +12,8 @@ class QMenu;
 class QTranslator;
 class QWebEngineDownloadRequest;
 class RendererNotice;
+class SchemeFolder;
+class SchemeFolderHandler;
 class QWebEngineView;
 class WebConsolePage;
 class WebViewLogDialog;
@@ -31,6 +33,8 @@ public:
     void openUrl();
     void loadBuiltInApplication();
     void showLog();
+    // Reads the station's scheme files from `path`, creating it when missing.
+    void setSchemeFolder(const QString &path);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -50,6 +54,8 @@ private:
     WebViewLogDialog *logDialog = nullptr;
     QMenu *appMenu = nullptr;
     QTranslator *translator = nullptr;
+    SchemeFolder *schemeFolder = nullptr;
+    SchemeFolderHandler *schemeFolderHandler = nullptr;
 
     // A close waits for the page's before-unload answer; the engine reports a
     // page willing to go with windowCloseRequested.

@@ -174,4 +174,64 @@ Resolved path: %3</source>
         <translation>Загрузить страницу снова</translation>
     </message>
 </context>
+<context>
+    <name>SchemeFolder</name>
+    <message>
+        <source>Could not create the scheme folder
+%1</source>
+        <translation>Не удалось создать папку схем
+%1</translation>
+    </message>
+    <message>
+        <source>Scheme file not listed: it leads outside the scheme folder
+%1</source>
+        <translation>Файл схемы не показан: он ведёт за пределы папки схем
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>SchemeFolderHandler</name>
+    <message>
+        <source>Only the built-in application may read the scheme folder
+Requested by: %1</source>
+        <translation>Папку схем может читать только встроенное приложение
+Запрос от: %1</translation>
+    </message>
+    <message>
+        <source>a navigation</source>
+        <translation>переход по адресу</translation>
+    </message>
+    <message>
+        <source>The scheme folder is read-only</source>
+        <translation>Папка схем доступна только для чтения</translation>
+    </message>
+    <message>
+        <source>No scheme folder is set</source>
+        <translation>Папка схем не задана</translation>
+    </message>
+    <message>
+        <source>Access to a file outside the scheme folder is denied</source>
+        <translation>Доступ к файлу за пределами папки схем запрещён</translation>
+    </message>
+    <message>
+        <source>Scheme file not found
+Folder: %1
+File: %2</source>
+        <translation>Файл схемы не найден
+Папка: %1
+Файл: %2</translation>
+    </message>
+    <message>
+        <source>Not a scheme file of the scheme folder: %1</source>
+        <translation>Не файл схемы из папки схем: %1</translation>
+    </message>
+    <message>
+        <source>Could not open file for reading</source>
+        <translation>Не получилось открыть файл на чтение</translation>
+    </message>
+    <message>
+        <source>The scheme file is larger than %1 MiB</source>
+        <translation>Файл схемы больше %1 МиБ</translation>
+    </message>
+</context>
 </TS>
