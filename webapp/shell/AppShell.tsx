@@ -1,16 +1,27 @@
-import { useEffect, useRef, useState, useSyncExternalStore, type KeyboardEvent } from 'react';
+import {
+  useEffect,
+  useMemo,
+  useRef,
+  useState,
+  useSyncExternalStore,
+  type KeyboardEvent,
+} from 'react';
 import { connectionMessage, type ConnectionMonitor, type DataSource } from '../data';
 import {
   Button,
   SchemeEditor,
   SegmentedSwitch,
   UNSAVED_EDITS_TEXT,
+  type SchemeDiskChange,
+  type SchemeDiskFile,
   type SchemeEditorHandle,
   type SegmentedOption,
 } from '../editor';
+import type { Scheme } from '../scheme';
 import { startMarkerClock } from '../styles';
 import type { SchemeRegistry } from './registry';
 import { RuntimeView } from './RuntimeView';
+import type { FolderSchemeEntry, SchemeFolderSource } from './schemeFolder';
 
 export type WorkMode = 'view' | 'edit';
 
@@ -24,6 +35,8 @@ export interface AppShellProps {
   dataSource: DataSource;
   /** The data source's connection; a problem with it is shown in the header. */
   connection?: ConnectionMonitor;
+  /** The desktop program's scheme folder, listed after the registry's schemes. */
+  folder?: SchemeFolderSource;
 }
 
 /** A switch the user asked for: another work mode or another scheme. */
@@ -34,18 +47,79 @@ const connectionStyle = { color: 'var(--orvo-alarm)', fontWeight: 600 };
 
 const NO_MONITOR_SUBSCRIBE = () => () => {};
 
+const NO_FOLDER_ENTRIES: readonly FolderSchemeEntry[] = [];
+
+function useFolderEntries(folder: SchemeFolderSource | undefined): readonly FolderSchemeEntry[] {
+  return useSyncExternalStore(
+    folder?.subscribe ?? NO_MONITOR_SUBSCRIBE,
+    () => folder?.current() ?? NO_FOLDER_ENTRIES,
+  );
+}
+
+// A view is mounted anew for every scheme record, so that a file changed on
+// disk is drawn from scratch rather than over what the last binder wrote.
+const viewKeys = new WeakMap<Scheme, number>();
+let lastViewKey = 0;
+function viewKeyOf(scheme: Scheme): number {
+  let key = viewKeys.get(scheme);
+  if (key === undefined) {
+    key = ++lastViewKey;
+    viewKeys.set(scheme, key);
+  }
+  return key;
+}
+
+/** The scheme an editor was opened on, kept while the editor lives. */
+interface OpenedScheme {
+  id: string;
+  scheme: Scheme;
+  fileName?: string;
+}
+
 function useConnectionMessage(connection: ConnectionMonitor | undefined): string | undefined {
   return useSyncExternalStore(connection?.subscribe ?? NO_MONITOR_SUBSCRIBE, () =>
     connection ? connectionMessage(connection.current()) : undefined,
   );
 }
 
-export function AppShell({ registry, dataSource, connection }: AppShellProps) {
-  const entries = registry.list();
+export function AppShell({ registry, dataSource, connection, folder }: AppShellProps) {
+  const folderEntries = useFolderEntries(folder);
+  const entries = [...registry.list(), ...folderEntries];
+  const folderById = useMemo(
+    () => new Map(folderEntries.map((entry) => [entry.id, entry])),
+    [folderEntries],
+  );
   const [selectedId, setSelectedId] = useState(() => entries[0]?.id ?? '');
   const [mode, setMode] = useState<WorkMode>('view');
   const [pending, setPending] = useState<PendingSwitch | null>(null);
-  const scheme = registry.get(selectedId);
+  const live = registry.get(selectedId) ?? folderById.get(selectedId)?.scheme;
+
+  // The editor keeps the scheme it was opened on, whatever happens to its file.
+  const [opened, setOpened] = useState<OpenedScheme | null>(null);
+  if (mode === 'edit') {
+    if (live && opened?.id !== selectedId) {
+      setOpened({ id: selectedId, scheme: live, fileName: folderById.get(selectedId)?.fileName });
+    }
+  } else if (opened) {
+    setOpened(null);
+  }
+  const editing = mode === 'edit' && opened?.id === selectedId ? opened : undefined;
+  const scheme = editing ? editing.scheme : live;
+  const diskChange = useMemo((): SchemeDiskChange | undefined => {
+    if (!editing?.fileName) return undefined;
+    if (!live) return { kind: 'removed' };
+    return live === editing.scheme ? undefined : { kind: 'changed', scheme: live };
+  }, [editing, live]);
+  const diskFile = useMemo((): SchemeDiskFile | undefined => {
+    if (editing?.fileName === undefined) return undefined;
+    return {
+      fileName: editing.fileName,
+      change: diskChange,
+      onTaken: () => {
+        if (diskChange?.kind === 'changed') setOpened({ ...editing, scheme: diskChange.scheme });
+      },
+    };
+  }, [editing, diskChange]);
   const rootRef = useRef<HTMLDivElement>(null);
   const editorRef = useRef<SchemeEditorHandle>(null);
   const connectionProblem = useConnectionMessage(connection);
@@ -66,7 +140,7 @@ export function AppShell({ registry, dataSource, connection }: AppShellProps) {
   const endsEditor = (target: PendingSwitch): boolean => {
     if (mode !== 'edit' || !scheme) return false;
     if (target.kind === 'mode') return target.mode === 'view';
-    return registry.get(target.id)?.id !== scheme.id;
+    return target.id !== selectedId;
   };
 
   // Edits would be lost: ask first, in place, and switch nothing yet.
@@ -85,7 +159,7 @@ export function AppShell({ registry, dataSource, connection }: AppShellProps) {
     <div className="orvo-root app" ref={rootRef}>
       <nav className="app__nav">
         <div className="app__nav-title">Мнемосхемы</div>
-        {/* Keyed by place: two entries may share an id, and the list never changes. */}
+        {/* Keyed by place: two entries may share an id. */}
         {entries.map((entry, index) => (
           <button
             key={index}
@@ -128,17 +202,22 @@ export function AppShell({ registry, dataSource, connection }: AppShellProps) {
           {scheme &&
             (mode === 'edit' ? (
               <SchemeEditor
-                key={scheme.id}
+                key={selectedId}
                 ref={editorRef}
                 initialScheme={scheme}
                 previewDataSource={dataSource}
+                diskFile={diskFile}
               />
             ) : (
               <div
                 data-testid="runtime"
                 style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
               >
-                <RuntimeView key={scheme.id} scheme={scheme} dataSource={dataSource} />
+                <RuntimeView
+                  key={`${selectedId}#${viewKeyOf(scheme)}`}
+                  scheme={scheme}
+                  dataSource={dataSource}
+                />
               </div>
             ))}
         </div>

@@ -9,3 +9,20 @@ export type { NodeCallback } from './render';
 export type { ElementNode, NodeMap } from '../scheme';
 export { workModeOptions } from './AppShell';
 export type { WorkMode } from './AppShell';
+export {
+  createSchemeFolder,
+  followSchemeFolder,
+  FOLDER_ENTRY_PREFIX,
+  folderEntryName,
+  MAX_SCHEME_FILE_SIZE,
+  SCHEME_FOLDER_ADDRESS,
+  SCHEME_FOLDER_CHANGED_EVENT,
+  xhrTransport,
+} from './schemeFolder';
+export type {
+  FolderSchemeEntry,
+  SchemeFolder,
+  SchemeFolderOptions,
+  SchemeFolderSource,
+  SchemeFolderTransport,
+} from './schemeFolder';

@@ -1,5 +1,6 @@
 // The application's entry: registers the symbols, checks the stock schemes,
-// builds the registry and mounts the shell with the page's one data source.
+// builds the registry and mounts the shell with the page's one data source
+// and, inside the desktop program, its scheme folder.
 import '../symbols';
 import { StrictMode } from 'react';
 import { createRoot } from 'react-dom/client';
@@ -8,17 +9,27 @@ import { createPageDataSource } from '../data';
 import '../styles/index.css';
 import { AppShell } from './AppShell';
 import { createSchemeRegistry } from './registry';
+import { createSchemeFolder, followSchemeFolder } from './schemeFolder';
 
 const entries = [...stockSchemes, ...createLoadEntries()];
 // The emulator unless the desktop program or the page address names a broker.
 const { dataSource, connection } = createPageDataSource();
 const registry = createSchemeRegistry(entries);
+// Inside the desktop program (served from "qrc:") the station's scheme folder
+// joins the navigation; a browser has no such folder.
+const folder = location.protocol === 'qrc:' ? createSchemeFolder({ builtIn: entries }) : undefined;
+if (folder) followSchemeFolder(folder);
 
 const container = document.getElementById('root');
 if (container) {
   createRoot(container).render(
     <StrictMode>
-      <AppShell registry={registry} dataSource={dataSource} connection={connection} />
+      <AppShell
+        registry={registry}
+        dataSource={dataSource}
+        connection={connection}
+        folder={folder}
+      />
     </StrictMode>,
   );
 }

@@ -10,7 +10,12 @@ import type { DataSource } from '../../data';
 import type { Scheme } from '../../scheme';
 import { DataSourceContext } from '../inspector';
 import { createEditorState, EditorProvider } from '../model';
-import { SchemeFilesProvider, useSchemeFiles } from '../toolbar';
+import {
+  SchemeDiskFileContext,
+  SchemeFilesProvider,
+  useSchemeFiles,
+  type SchemeDiskFile,
+} from '../toolbar';
 import { EditorLayout } from './EditorLayout';
 
 export const UNSAVED_EDITS_TEXT = 'Схема изменена и не сохранена в файл.';
@@ -26,21 +31,25 @@ export interface SchemeEditorHandle {
 export interface SchemeEditorProps {
   initialScheme: Scheme;
   previewDataSource: DataSource;
+  /** The scheme folder's file the scheme came from, if it came from there. */
+  diskFile?: SchemeDiskFile;
 }
 
 /** An editor of one scheme; its edits live only here until saved to a file. */
 export const SchemeEditor = forwardRef<SchemeEditorHandle, SchemeEditorProps>(function SchemeEditor(
-  { initialScheme, previewDataSource },
+  { initialScheme, previewDataSource, diskFile },
   ref,
 ) {
   const [initial] = useState(() => createEditorState(initialScheme));
   return (
     <EditorProvider initial={initial}>
       <DataSourceContext.Provider value={previewDataSource}>
-        <SchemeFilesProvider>
-          <UnsavedEdits handleRef={ref} />
-          <EditorLayout previewDataSource={previewDataSource} />
-        </SchemeFilesProvider>
+        <SchemeDiskFileContext.Provider value={diskFile}>
+          <SchemeFilesProvider>
+            <UnsavedEdits handleRef={ref} />
+            <EditorLayout previewDataSource={previewDataSource} />
+          </SchemeFilesProvider>
+        </SchemeDiskFileContext.Provider>
       </DataSourceContext.Provider>
     </EditorProvider>
   );

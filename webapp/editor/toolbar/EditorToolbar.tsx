@@ -1,6 +1,7 @@
 import { useRef, useState, type ChangeEvent } from 'react';
 import { Button, IconButton, Toggle, Toolbar, ToolbarGap, ToolbarSeparator } from '../kit';
 import { useEditor, ZOOM_FACTOR } from '../model';
+import { DiskFileNotice } from './diskFile';
 import { SchemeFilesProvider, useSchemeFiles } from './schemeFiles';
 import { SelectionActions } from './SelectionActions';
 
@@ -103,6 +104,7 @@ function ToolbarItems({ preview }: EditorToolbarProps) {
       />
       {!preview && <SelectionActions />}
       <ToolbarGap />
+      <DiskFileNotice />
       {files?.fileMessage !== undefined && (
         <span data-testid="import-error" role="alert" style={messageStyle}>
           {files.fileMessage}

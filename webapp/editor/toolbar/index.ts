@@ -24,3 +24,6 @@ export {
 } from './schemeFile';
 export { SchemeFilesContext, SchemeFilesProvider, useSchemeFiles } from './schemeFiles';
 export type { SchemeFilesProviderProps, SchemeFilesValue } from './schemeFiles';
+export { DISK_NOTICE_TEXTS, DiskFileNotice } from './diskFile';
+export { SchemeDiskFileContext, useSchemeDiskFile } from './diskFileContext';
+export type { SchemeDiskChange, SchemeDiskFile } from './diskFileContext';

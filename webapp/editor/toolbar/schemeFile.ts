@@ -115,9 +115,12 @@ export function downloadText(text: string, fileName: string, type = SCHEME_FILE_
   }
 }
 
-/** Saves the scheme by download; fails as `serializeSchemeFile` does. */
-export function saveSchemeFile(scheme: Scheme): void {
-  downloadText(serializeSchemeFile(scheme), schemeFileName(scheme));
+/**
+ * Saves the scheme by download, under `fileName` when given (the file it was
+ * opened from); fails as `serializeSchemeFile` does.
+ */
+export function saveSchemeFile(scheme: Scheme, fileName?: string): void {
+  downloadText(serializeSchemeFile(scheme), fileName ?? schemeFileName(scheme));
 }
 
 /** The message a failed save or load shows. */

@@ -9,6 +9,7 @@
 import { createContext, useContext, useRef, useState, type ReactNode } from 'react';
 import type { Scheme } from '../../scheme';
 import { useEditor } from '../model';
+import { useSchemeDiskFile } from './diskFileContext';
 import {
   failureMessage,
   parseSchemeFile,
@@ -31,6 +32,10 @@ export interface SchemeFilesValue {
   save(): boolean;
   /** Loads a chosen file into the editor as one undoable step. */
   load(file: Blob): Promise<void>;
+  /** The scheme as it was last opened, saved or loaded. */
+  savedScheme: Scheme;
+  /** Takes a scheme read elsewhere (the scheme folder) as a loaded file. */
+  open(scheme: Scheme): void;
 }
 
 export const SchemeFilesContext = createContext<SchemeFilesValue | null>(null);
@@ -45,6 +50,7 @@ export function SchemeFilesProvider({ children }: SchemeFilesProviderProps) {
   const [fileMessage, setFileMessage] = useState<string | undefined>(undefined);
   const compared = useRef<{ scheme: Scheme; saved: Scheme; differs: boolean } | null>(null);
   const current = state.scheme;
+  const diskFile = useSchemeDiskFile();
 
   const value: SchemeFilesValue = {
     fileMessage,
@@ -61,7 +67,7 @@ export function SchemeFilesProvider({ children }: SchemeFilesProviderProps) {
     save() {
       const scheme = state.scheme;
       try {
-        saveSchemeFile(scheme);
+        saveSchemeFile(scheme, diskFile?.fileName);
       } catch (error) {
         setFileMessage(failureMessage(error, SCHEME_FILE_MESSAGES.saveFailed));
         return false;
@@ -78,6 +84,12 @@ export function SchemeFilesProvider({ children }: SchemeFilesProviderProps) {
         setFileMessage(failureMessage(error, SCHEME_FILE_MESSAGES.loadFailed));
         return;
       }
+      dispatch({ type: 'loadScheme', scheme });
+      setSavedScheme(scheme);
+      setFileMessage(undefined);
+    },
+    savedScheme,
+    open(scheme) {
       dispatch({ type: 'loadScheme', scheme });
       setSavedScheme(scheme);
       setFileMessage(undefined);
