@@ -54,8 +54,7 @@ void SchemeFolder::scan()
     QStringList watched;
     const QLatin1String prefix(corvanePathPrefix);
     const QFileInfoList entries
-        = QDir(folderPath)
-              .entryInfoList({ QStringLiteral("*.json") }, QDir::Files | QDir::Hidden, QDir::Name);
+        = QDir(folderPath).entryInfoList({ QStringLiteral("*.json") }, QDir::Files, QDir::Name);
     for (const QFileInfo &entry : entries) {
         // The same confinement as every read: a link may not lead out of the folder.
         const ResolvedRequest resolved = resolveRequestPath(folderPath, prefix + entry.fileName());

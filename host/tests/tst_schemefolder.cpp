@@ -53,8 +53,8 @@ struct Layout
     {
         return base.isValid() && QDir().mkpath(folder + QStringLiteral("/sub"))
             && QDir().mkpath(outside) && writeFile(folder + "/alpha.json", R"({"a":1})")
-            && writeFile(folder + "/beta.json", "[]") && writeFile(folder + "/notes.txt", "x")
-            && writeFile(folder + "/sub/nested.json", "{}")
+            && writeFile(folder + "/beta.json", "[]") && writeFile(folder + "/.hidden.json", "{}")
+            && writeFile(folder + "/notes.txt", "x") && writeFile(folder + "/sub/nested.json", "{}")
             && writeFile(outside + "/secret.json", secretText)
             && QFile::link(folder + "/alpha.json", folder + "/link-in.json")
             && QFile::link(outside + "/secret.json", folder + "/link-out.json")
@@ -174,7 +174,7 @@ void TestSchemeFolder::listsSchemeFilesInsideOnly()
     QSignalSpy problems(&folder, &SchemeFolder::problem);
     folder.setPath(layout.folder);
 
-    // Neither other files, nor sub-folders, nor links that lead out.
+    // Neither other files, nor hidden ones, nor sub-folders, nor links that lead out.
     const QList<SchemeFileInfo> files = folder.files();
     QCOMPARE(namesOf(files), QStringList({ "alpha.json", "beta.json", "link-in.json" }));
     QCOMPARE(files.at(0).size, 7);
