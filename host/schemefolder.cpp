@@ -19,6 +19,10 @@ SchemeFolder::SchemeFolder(QObject *parent)
     settleTimer->setSingleShot(true);
     settleTimer->setInterval(settleMs);
     connect(settleTimer, &QTimer::timeout, this, &SchemeFolder::scan);
+    recheckTimer = new QTimer(this);
+    recheckTimer->setSingleShot(true);
+    recheckTimer->setInterval(recheckMs);
+    connect(recheckTimer, &QTimer::timeout, this, &SchemeFolder::scan);
     // Writers often touch a file several times in a row: one scan after the last.
     connect(
         watcher, &QFileSystemWatcher::directoryChanged, settleTimer, qOverload<>(&QTimer::start));
@@ -90,8 +94,8 @@ void SchemeFolder::scan()
     if (!added.isEmpty())
         watcher->addPaths(added);
     if (!folderPath.isEmpty() && !watcher->directories().contains(folderPath)
-        && QFileInfo(folderPath).isDir())
-        watcher->addPath(folderPath);
+        && (!QFileInfo(folderPath).isDir() || !watcher->addPath(folderPath)))
+        recheckTimer->start();
 
     if (found == current)
         return;

@@ -32,6 +32,7 @@ public:
     // Larger files are neither listed for reading nor served.
     static constexpr qint64 maxFileSize = 10 * 1024 * 1024;
     static constexpr int settleMs = 300;
+    static constexpr int recheckMs = 1000;
 
     explicit SchemeFolder(QObject *parent = nullptr);
 
@@ -56,6 +57,9 @@ private:
     QString folderPath;
     QFileSystemWatcher *watcher = nullptr;
     QTimer *settleTimer = nullptr;
+    // While the folder is gone (removed, or replaced by another), look again
+    // now and then: nothing can be watched until it is back.
+    QTimer *recheckTimer = nullptr;
     QList<SchemeFileInfo> current;
     // Names already reported as leading outside, so each is reported once.
     QSet<QString> reportedOutside;

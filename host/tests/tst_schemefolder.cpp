@@ -220,6 +220,13 @@ void TestSchemeFolder::followsTheDisk()
     QVERIFY(QFile::remove(path));
     QTRY_VERIFY_WITH_TIMEOUT(folder.files().isEmpty(), 2000);
     QCOMPARE(changes.size(), 3);
+
+    // A folder removed and made again, as when it is replaced by another, is followed still.
+    QVERIFY(QDir(base.path()).removeRecursively());
+    QTest::qWait(500);
+    QVERIFY(QDir().mkpath(base.path()));
+    QVERIFY(writeFile(path, "{}"));
+    QTRY_COMPARE_WITH_TIMEOUT(namesOf(folder.files()), QStringList { "new.json" }, 3000);
 }
 
 void TestSchemeFolder::servesListingAndFiles()
