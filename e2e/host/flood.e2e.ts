@@ -65,8 +65,9 @@ describe('console flood in the desktop program', () => {
     );
     const last = app.consoleMessages.filter((m) => m.text.startsWith('flood ')).at(-1);
     expect(last?.text).toBe(`flood ${messages - 1}`);
-    // A window that stops answering for seconds is frozen; the figures above
-    // carry the finer measure.
-    expect(worst).toBeLessThan(2000);
+    // No limit on the round trips here: with DevTools attached every message is
+    // also relayed to this test on the host's GUI thread, so they measure the
+    // relay as much as the host. The host's own event loop is held to its
+    // figures in process, without DevTools (tst_consoleflood).
   });
 });
