@@ -33,18 +33,16 @@
 // shared machine falls on all of them; the median of the rounds is printed.
 import { readdirSync, readFileSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
-import { availableParallelism, cpus } from 'node:os';
-import { chromium } from 'playwright-core';
 import ts from 'typescript';
 import {
-  engineOf,
-  launchProgram,
+  launchChromium,
   loadAverage,
+  machineLine,
+  median,
+  pageSize,
   parseArguments,
-  programShares,
-  programTimes,
-  serve,
-} from './host.mjs';
+} from './common.mjs';
+import { engineOf, launchProgram, programShares, programTimes, serve } from './host.mjs';
 
 const { host, rest } = parseArguments();
 const seconds = Number(rest[0] ?? 10);
@@ -189,26 +187,8 @@ async function measure(page, pageSession, browserSession, variant) {
   };
 }
 
-const median = (values) => {
-  const sorted = [...values].sort((a, b) => a - b);
-  const middle = Math.floor(sorted.length / 2);
-  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
-};
-
 async function runInChromium() {
-  const browser = await chromium.launch({
-    executablePath: '/usr/bin/chromium',
-    args: [
-      '--headless',
-      '--no-sandbox',
-      '--disable-gpu',
-      '--disable-background-networking',
-      '--disable-component-update',
-      '--disable-sync',
-      '--disable-quic',
-      '--no-first-run',
-    ],
-  });
+  const browser = await launchChromium();
   try {
     const page = await browser.newPage({ viewport: { width: 1280, height: 720 } });
     const pageSession = await page.context().newCDPSession(page);
@@ -334,11 +314,8 @@ async function runInProgram() {
     page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
     const browserSession = await program.app.browser.newBrowserCDPSession();
     const engine = await engineOf(page);
-    const window = await page.evaluate(
-      () => `${globalThis.innerWidth} × ${globalThis.innerHeight}`,
-    );
-    const cpu = cpus()[0]?.model ?? 'unknown CPU';
-    console.log(`${new Date().toISOString().slice(0, 10)}, ${availableParallelism()} × ${cpu}`);
+    const window = await pageSize(page);
+    console.log(machineLine());
     console.log(`${engine} in build/corvane-ui, page ${window}, load average ${loadAverage()}`);
 
     // Warm-up: the first seconds of the program are busy with its own start.

@@ -23,13 +23,14 @@
 // own page, its window as the program opens it.
 // The variants take turns, round after round, so that a slow spell of a
 // shared machine falls on all of them; medians over all samples are printed.
-import { mkdtempSync, rmSync } from 'node:fs';
-import { availableParallelism, cpus, tmpdir } from 'node:os';
-import { join } from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
-import { build } from 'vite';
-import { engineOf, launchProgram, loadAverage, parseArguments, serve } from './host.mjs';
+import {
+  heapUsed,
+  loadAverage,
+  median,
+  openBenchPage,
+  parseArguments,
+  printHeader,
+} from './common.mjs';
 
 const { host, rest } = parseArguments();
 const rounds = Number(rest[0] ?? 12);
@@ -39,65 +40,15 @@ const HEAP_DELIVERIES = 1200;
 const PER_ROUND = { binder: 30, floor: 30, compare: 30, changes: 30, rerender: 6 };
 const WARM_UP = { binder: 100, floor: 100, compare: 100, changes: 100, rerender: 20 };
 
-const CHROMIUM_ARGS = [
-  '--headless',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-quic',
-  '--no-first-run',
-];
-
-function median(values) {
-  const sorted = [...values].sort((a, b) => a - b);
-  const middle = sorted.length >> 1;
-  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
-}
-
 const ms = (value) => `${value.toFixed(3)} ms`;
 const mb = (bytes) => `${(bytes / 1048576).toFixed(2)} MB`;
 
-async function heapUsed(cdp) {
-  await cdp.send('HeapProfiler.collectGarbage');
-  await cdp.send('HeapProfiler.collectGarbage');
-  return (await cdp.send('Runtime.getHeapUsage')).usedSize;
-}
-
-const out = mkdtempSync(join(tmpdir(), 'corvane-binder-bench-'));
-let server;
-let browser;
-let program;
+const bench = await openBenchPage('binder', { host });
 try {
-  await build({
-    configFile: fileURLToPath(new URL('./binder.vite.config.ts', import.meta.url)),
-    build: { outDir: out },
-  });
-  server = await serve({ root: out, index: 'binder.html' });
-  let page;
-  if (host) {
-    program = await launchProgram();
-    page = program.app.page;
-  } else {
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
-    page = await browser.newPage({ viewport: { width: 1900, height: 1000 } });
-  }
-  page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
-  await page.goto(`http://127.0.0.1:${server.address().port}/binder.html`);
-  await page.waitForFunction(() => 'binderBench' in globalThis);
-  if (!(await page.evaluate(() => globalThis.crossOriginIsolated))) {
-    console.warn('warning: the page is not cross-origin isolated; its clock is coarse');
-  }
+  const { page } = bench;
   const cdp = await page.context().newCDPSession(page);
 
-  const cpu = cpus()[0]?.model ?? 'unknown CPU';
-  console.log(`${new Date().toISOString().slice(0, 10)}, ${availableParallelism()} × ${cpu}`);
-  const engine = host
-    ? `${await engineOf(page)} in build/corvane-ui`
-    : `Chromium ${browser.version()}`;
-  const window = await page.evaluate(() => `${globalThis.innerWidth} × ${globalThis.innerHeight}`);
-  console.log(`${engine}, page ${window}, ${rounds} rounds, load average ${loadAverage()}\n`);
+  await printHeader(bench, rounds);
 
   for (const count of SCHEMES) {
     const bound = await page.evaluate((n) => globalThis.binderBench.mount(n), count);
@@ -141,8 +92,5 @@ try {
   }
   console.log(`load average at the end ${loadAverage()}`);
 } finally {
-  await browser?.close();
-  await program?.app.close();
-  server?.close();
-  rmSync(out, { recursive: true, force: true });
+  await bench.close();
 }

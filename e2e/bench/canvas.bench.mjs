@@ -21,13 +21,7 @@
 // With --host the same page runs inside the desktop program (build/corvane-ui,
 // QtWebEngine's Chromium), served from 127.0.0.1 and opened in the program's
 // own page, its window as the program opens it.
-import { mkdtempSync, rmSync } from 'node:fs';
-import { availableParallelism, cpus, tmpdir } from 'node:os';
-import { join } from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
-import { build } from 'vite';
-import { engineOf, launchProgram, loadAverage, parseArguments, serve } from './host.mjs';
+import { loadAverage, median, openBenchPage, parseArguments, printHeader } from './common.mjs';
 
 const { host, rest } = parseArguments();
 const rounds = Number(rest[0] ?? 8);
@@ -36,23 +30,6 @@ const SELECTS = 40;
 const MOVES = ['one', 'all', 'write-one', 'write-all'];
 const PER_ROUND = 12;
 const GESTURES = ['drag-one', 'drag-selected', 'drag-all', 'resize', 'marquee'];
-
-const CHROMIUM_ARGS = [
-  '--headless',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-quic',
-  '--no-first-run',
-];
-
-function median(values) {
-  const sorted = [...values].sort((a, b) => a - b);
-  const middle = sorted.length >> 1;
-  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
-}
 
 const ms = (value) => `${value.toFixed(3)} ms`.padStart(11);
 
@@ -71,38 +48,10 @@ const line = (label, s) =>
 
 const counts = (c) => `${c.commits} commits, [${c.dispatches.join(', ')}]`;
 
-const out = mkdtempSync(join(tmpdir(), 'corvane-canvas-bench-'));
-let server;
-let browser;
-let program;
+const bench = await openBenchPage('canvas', { host });
 try {
-  await build({
-    configFile: fileURLToPath(new URL('./canvas.vite.config.ts', import.meta.url)),
-    build: { outDir: out },
-  });
-  server = await serve({ root: out, index: 'canvas.html' });
-  let page;
-  if (host) {
-    program = await launchProgram();
-    page = program.app.page;
-  } else {
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
-    page = await browser.newPage({ viewport: { width: 1900, height: 1000 } });
-  }
-  page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
-  await page.goto(`http://127.0.0.1:${server.address().port}/canvas.html`);
-  await page.waitForFunction(() => 'canvasBench' in globalThis);
-  if (!(await page.evaluate(() => globalThis.crossOriginIsolated))) {
-    console.warn('warning: the page is not cross-origin isolated; its clock is coarse');
-  }
-
-  const cpu = cpus()[0]?.model ?? 'unknown CPU';
-  console.log(`${new Date().toISOString().slice(0, 10)}, ${availableParallelism()} × ${cpu}`);
-  const engine = host
-    ? `${await engineOf(page)} in build/corvane-ui`
-    : `Chromium ${browser.version()}`;
-  const window = await page.evaluate(() => `${globalThis.innerWidth} × ${globalThis.innerHeight}`);
-  console.log(`${engine}, page ${window}, ${rounds} rounds, load average ${loadAverage()}\n`);
+  const { page } = bench;
+  await printHeader(bench, rounds);
 
   const opens = [];
   for (let i = 0; i < OPENS + 2; i++) {
@@ -156,8 +105,5 @@ try {
   );
   console.log(`\nload average at the end ${loadAverage()}`);
 } finally {
-  await browser?.close();
-  await program?.app.close();
-  server?.close();
-  rmSync(out, { recursive: true, force: true });
+  await bench.close();
 }

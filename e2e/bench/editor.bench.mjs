@@ -23,43 +23,19 @@
 /* global document, window, requestAnimationFrame, KeyboardEvent, ClipboardEvent, DataTransfer,
    HTMLAnchorElement -- page-side code of installBench and the evaluated callbacks */
 import { existsSync } from 'node:fs';
-import { availableParallelism, cpus } from 'node:os';
 import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
-import { engineOf, launchProgram, loadAverage, parseArguments, serve } from './host.mjs';
+import { heapUsed, loadAverage, median, openPage, parseArguments, printHeader } from './common.mjs';
+import { serve } from './host.mjs';
 
 const { host, rest } = parseArguments();
 const rounds = Number(rest[0] ?? 15);
 const EDITS = 200;
 
-const CHROMIUM_ARGS = [
-  '--headless',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-quic',
-  '--no-first-run',
-];
-
 const repositoryRoot = fileURLToPath(new URL('../..', import.meta.url));
-
-function median(values) {
-  const sorted = [...values].sort((a, b) => a - b);
-  const middle = sorted.length >> 1;
-  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
-}
 
 const ms = (value) => `${value.toFixed(1)} ms`.padStart(9);
 const kb = (bytes) => `${(bytes / 1024).toFixed(1)} kB`;
 const mb = (bytes) => `${(bytes / 1048576).toFixed(2)} MB`;
-
-async function heapUsed(cdp) {
-  await cdp.send('HeapProfiler.collectGarbage');
-  await cdp.send('HeapProfiler.collectGarbage');
-  return (await cdp.send('Runtime.getHeapUsage')).usedSize;
-}
 
 /** Installed in the page: timed editor operations through the editor's own events. */
 function installBench() {
@@ -194,34 +170,22 @@ function installBench() {
   };
 }
 
-let browser;
-let program;
 let server;
+const bench = await openPage(host, { width: 1280, height: 760 });
 try {
-  let page;
-  if (host) {
-    program = await launchProgram();
-    page = program.app.page;
-  } else {
+  const { page } = bench;
+  if (!host) {
     if (!existsSync(`${repositoryRoot}mvp/index.html`)) {
       throw new Error('mvp/ holds no build: run npx vite build first');
     }
     server = await serve({ root: repositoryRoot, index: 'mvp/index.html' });
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
-    page = await browser.newPage({ viewport: { width: 1280, height: 760 } });
     await page.goto(`http://127.0.0.1:${server.address().port}/mvp/index.html`);
   }
   page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
   await page.waitForFunction(() => document.querySelector('[data-testid="runtime"]'));
   const cdp = await page.context().newCDPSession(page);
 
-  const cpu = cpus()[0]?.model ?? 'unknown CPU';
-  console.log(`${new Date().toISOString().slice(0, 10)}, ${availableParallelism()} × ${cpu}`);
-  const engine = host
-    ? `${await engineOf(page)} in build/corvane-ui`
-    : `Chromium ${browser.version()}`;
-  const window = await page.evaluate(() => `${globalThis.innerWidth} × ${globalThis.innerHeight}`);
-  console.log(`${engine}, page ${window}, ${rounds} rounds, load average ${loadAverage()}\n`);
+  await printHeader(bench, rounds);
 
   // Open "Нагрузка 2000" in the editor.
   await page.locator('[data-testid="scheme-load-2000"]').click();
@@ -319,7 +283,6 @@ try {
   );
   console.log(`\nload average at the end ${loadAverage()}`);
 } finally {
-  await browser?.close();
-  await program?.app.close();
+  await bench.close();
   server?.close();
 }

@@ -16,14 +16,18 @@
 // seconds per rate (default 8). With --host the page runs inside the desktop
 // program (build/corvane-ui), served from 127.0.0.1 and told the broker in its
 // address. The figures are also written to /tmp/perf-mqtt.md.
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
-import { availableParallelism, cpus, tmpdir } from 'node:os';
-import { join } from 'node:path';
+import { writeFileSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 import { Worker } from 'node:worker_threads';
-import { chromium } from 'playwright-core';
-import { build, runnerImport } from 'vite';
-import { engineOf, launchProgram, loadAverage, parseArguments, serve } from './host.mjs';
+import { runnerImport } from 'vite';
+import {
+  engineLine,
+  loadAverage,
+  machineLine,
+  openPage,
+  parseArguments,
+  servePage,
+} from './common.mjs';
 
 const { host, rest } = parseArguments();
 const rates = (rest[0] ?? '2000,10000,50000').split(',').map(Number);
@@ -32,17 +36,6 @@ const POINTS = 2000;
 const PREFIX = 'bench/points';
 const WARM_UP_SECONDS = 1;
 const OUTPUT = '/tmp/perf-mqtt.md';
-
-const CHROMIUM_ARGS = [
-  '--headless',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-quic',
-  '--no-first-run',
-];
 
 function quantile(values, q) {
   if (values.length === 0) return NaN;
@@ -78,33 +71,21 @@ function startPublisher(url) {
   };
 }
 
-const out = mkdtempSync(join(tmpdir(), 'corvane-mqtt-bench-'));
 const { module: brokers } = await runnerImport(
   fileURLToPath(new URL('../broker.ts', import.meta.url)),
 );
 let broker;
-let server;
-let browser;
-let program;
+let served;
+let opened;
 let publisher;
 try {
   broker = await brokers.startBroker();
-  await build({
-    configFile: fileURLToPath(new URL('./mqtt.vite.config.ts', import.meta.url)),
-    build: { outDir: out },
-  });
-  server = await serve({ root: out, index: 'mqtt.html' });
-  let page;
-  if (host) {
-    program = await launchProgram();
-    page = program.app.page;
-  } else {
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
-    page = await browser.newPage({ viewport: { width: 1900, height: 1000 } });
-  }
+  served = await servePage('mqtt');
+  opened = await openPage(host);
+  const { page } = opened;
   page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
   const query = `?broker=${encodeURIComponent(broker.wsUrl)}&topic-prefix=${encodeURIComponent(PREFIX)}`;
-  await page.goto(`http://127.0.0.1:${server.address().port}/mqtt.html${query}`);
+  await page.goto(`${served.url}${query}`);
   await page.waitForFunction(
     (n) => 'mqttBench' in globalThis && globalThis.mqttBench.bound() === n,
     POINTS,
@@ -116,12 +97,9 @@ try {
   publisher = startPublisher(broker.mqttUrl);
   await publisher.ready;
 
-  const cpu = cpus()[0]?.model ?? 'unknown CPU';
-  const engine = host
-    ? `${await engineOf(page)} in build/corvane-ui`
-    : `Chromium ${browser.version()}`;
+  const engine = await engineLine(opened);
   const header = [
-    `${new Date().toISOString().slice(0, 10)}, ${availableParallelism()} × ${cpu}`,
+    machineLine(),
     `${engine}; mosquitto on loopback; ${POINTS} rectangles bound to ${POINTS} points;` +
       ` ${seconds} s per rate (first ${WARM_UP_SECONDS} s not counted); load average ${loadAverage()}`,
   ];
@@ -205,9 +183,7 @@ try {
   console.log(`figures written to ${OUTPUT}`);
 } finally {
   await publisher?.close();
-  await browser?.close();
-  await program?.app.close();
-  server?.close();
+  await opened?.close();
+  served?.close();
   await broker?.close();
-  rmSync(out, { recursive: true, force: true });
 }

@@ -29,13 +29,14 @@
 // With --host the page runs inside the desktop program (build/corvane-ui,
 // QtWebEngine's Chromium), served from 127.0.0.1 and opened in the program's
 // own page, its window as the program opens it.
-import { mkdtempSync, rmSync } from 'node:fs';
-import { availableParallelism, cpus, tmpdir } from 'node:os';
-import { join } from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { chromium } from 'playwright-core';
-import { build } from 'vite';
-import { engineOf, launchProgram, loadAverage, parseArguments, serve } from './host.mjs';
+import {
+  collectGarbage,
+  loadAverage,
+  median,
+  openBenchPage,
+  parseArguments,
+  printHeader,
+} from './common.mjs';
 
 const { host, rest: args } = parseArguments();
 const profile = args.includes('--profile');
@@ -47,80 +48,30 @@ const TARGET = `load-${COUNT}`;
 const HOME = 'pump-station';
 const WARM_UP = 3;
 
-const CHROMIUM_ARGS = [
-  '--headless',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-quic',
-  '--no-first-run',
-];
-
-function median(values) {
-  const sorted = values.filter((value) => !Number.isNaN(value)).sort((a, b) => a - b);
-  if (sorted.length === 0) return Number.NaN;
-  const middle = sorted.length >> 1;
-  return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
-}
-
 const ms = (value) => `${value.toFixed(1)} ms`;
 const mb = (bytes) => `${(bytes / 1048576).toFixed(2)} MB`;
 
-async function collect(cdp) {
-  await cdp.send('HeapProfiler.collectGarbage');
-  await cdp.send('HeapProfiler.collectGarbage');
-}
-
 /** Used JS heap and DOM nodes of the page after two forced collections. */
 async function heldNow(cdp) {
-  await collect(cdp);
+  await collectGarbage(cdp);
   const heap = (await cdp.send('Runtime.getHeapUsage')).usedSize;
   const { nodes } = await cdp.send('Memory.getDOMCounters');
   return { heap, nodes };
 }
 
-const out = mkdtempSync(join(tmpdir(), 'corvane-open-bench-'));
-let server;
-let browser;
-let program;
+const bench = await openBenchPage('open', {
+  host,
+  viewport: { width: 1280, height: 781 },
+  // Readable function names in a profile.
+  build: { minify: !profile },
+  verbose: true,
+});
 try {
-  await build({
-    configFile: fileURLToPath(new URL('./open.vite.config.ts', import.meta.url)),
-    // Readable function names in a profile.
-    build: { outDir: out, minify: !profile },
-  });
-  server = await serve({ root: out, index: 'open.html' });
-  let page;
-  if (host) {
-    program = await launchProgram();
-    page = program.app.page;
-  } else {
-    browser = await chromium.launch({
-      executablePath: '/usr/bin/chromium',
-      args: CHROMIUM_ARGS,
-    });
-    page = await browser.newPage({ viewport: { width: 1280, height: 781 } });
-  }
-  page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
-  page.on('crash', () => console.error('the page crashed'));
-  page.on('console', (message) => console.error(`console: ${message.text()}`));
-  await page.goto(`http://127.0.0.1:${server.address().port}/open.html`);
-  await page.waitForFunction(() => 'openBench' in globalThis);
+  const { page } = bench;
   await page.waitForSelector('[data-testid="runtime"] [data-element-id]');
-  if (!(await page.evaluate(() => globalThis.crossOriginIsolated))) {
-    console.warn('warning: the page is not cross-origin isolated; its clock is coarse');
-  }
   const cdp = await page.context().newCDPSession(page);
 
-  const cpu = cpus()[0]?.model ?? 'unknown CPU';
-  console.log(`${new Date().toISOString().slice(0, 10)}, ${availableParallelism()} × ${cpu}`);
-  const engine = host
-    ? `${await engineOf(page)} in build/corvane-ui`
-    : `Chromium ${browser.version()}`;
-  const window = await page.evaluate(() => `${globalThis.innerWidth} × ${globalThis.innerHeight}`);
-  console.log(`${engine}, page ${window}, ${rounds} rounds, load average ${loadAverage()}\n`);
+  await printHeader(bench, rounds);
 
   const home = () => page.evaluate((id) => globalThis.openBench.select(id), HOME);
   const settle = () => page.waitForTimeout(150);
@@ -148,7 +99,7 @@ try {
 
   async function sample(where, variant, profiled = false) {
     await home();
-    await collect(cdp);
+    await collectGarbage(cdp);
     await settle();
     const times = await VARIANTS[where][variant](profiled);
     if (times.drawn !== COUNT) {
@@ -257,8 +208,5 @@ try {
     }
   }
 } finally {
-  await browser?.close();
-  await program?.app.close();
-  server?.close();
-  rmSync(out, { recursive: true, force: true });
+  await bench.close();
 }
