@@ -1,18 +1,4 @@
-import { fileURLToPath } from 'node:url';
-import { defineConfig } from 'vite';
+import { pageConfig } from '../pageConfig.js';
 
-// The page of the binder benchmark, built from the application's own source
-// modules with the application's target. The runner passes the output folder.
-export default defineConfig({
-  root: fileURLToPath(new URL('.', import.meta.url)),
-  base: './',
-  publicDir: false,
-  logLevel: 'warn',
-  build: {
-    emptyOutDir: true,
-    target: 'chrome102',
-    modulePreload: false,
-    reportCompressedSize: false,
-    rollupOptions: { input: fileURLToPath(new URL('./binder.html', import.meta.url)) },
-  },
-});
+// The page of the binder benchmark.
+export default pageConfig(new URL('./binder.html', import.meta.url));

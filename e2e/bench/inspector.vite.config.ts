@@ -1,19 +1,4 @@
-import { fileURLToPath } from 'node:url';
-import { defineConfig } from 'vite';
+import { pageConfig } from '../pageConfig.js';
 
-// The page of the inspector benchmark, built from the application's own source
-// modules with the application's target. The runner passes the output folder.
-export default defineConfig({
-  root: fileURLToPath(new URL('.', import.meta.url)),
-  base: './',
-  publicDir: false,
-  logLevel: 'warn',
-  build: {
-    emptyOutDir: true,
-    target: 'chrome102',
-    modulePreload: false,
-    cssMinify: false,
-    reportCompressedSize: false,
-    rollupOptions: { input: fileURLToPath(new URL('./inspector.html', import.meta.url)) },
-  },
-});
+// The page of the inspector benchmark.
+export default pageConfig(new URL('./inspector.html', import.meta.url), { minifyCss: false });

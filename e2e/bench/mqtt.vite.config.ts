@@ -1,20 +1,4 @@
-import { fileURLToPath } from 'node:url';
-import { defineConfig } from 'vite';
+import { pageConfig } from '../pageConfig.js';
 
-// The page of the broker benchmark, built from the application's own source
-// modules (its broker worker included) with the application's target. The
-// runner passes the output folder.
-export default defineConfig({
-  root: fileURLToPath(new URL('.', import.meta.url)),
-  base: './',
-  publicDir: false,
-  logLevel: 'warn',
-  build: {
-    emptyOutDir: true,
-    target: 'chrome102',
-    modulePreload: false,
-    reportCompressedSize: false,
-    rollupOptions: { input: fileURLToPath(new URL('./mqtt.html', import.meta.url)) },
-  },
-  worker: { format: 'es' },
-});
+// The page of the broker benchmark, its broker worker included.
+export default pageConfig(new URL('./mqtt.html', import.meta.url), { esWorkers: true });

@@ -1,19 +1,4 @@
-import { fileURLToPath } from 'node:url';
-import { defineConfig } from 'vite';
+import { pageConfig } from '../../pageConfig.js';
 
-// The page of the canvas's browser tests, built from the application's own
-// modules with the application's target. The caller passes the output folder.
-export default defineConfig({
-  root: fileURLToPath(new URL('.', import.meta.url)),
-  base: './',
-  publicDir: false,
-  logLevel: 'warn',
-  build: {
-    emptyOutDir: true,
-    target: 'chrome102',
-    modulePreload: false,
-    cssMinify: false,
-    reportCompressedSize: false,
-    rollupOptions: { input: fileURLToPath(new URL('./canvas.html', import.meta.url)) },
-  },
-});
+// The page of the canvas's browser tests.
+export default pageConfig(new URL('./canvas.html', import.meta.url), { minifyCss: false });
