@@ -69,8 +69,10 @@ export function FieldList({
               />
             );
           case 'text':
+          case 'color': {
+            const Field = spec.control === 'text' ? TextField : ColorField;
             return (
-              <TextField
+              <Field
                 key={key}
                 label={spec.label}
                 hint={spec.hint}
@@ -79,17 +81,7 @@ export function FieldList({
                 onChange={report}
               />
             );
-          case 'color':
-            return (
-              <ColorField
-                key={key}
-                label={spec.label}
-                hint={spec.hint}
-                value={typeof value === 'string' ? value : ''}
-                mixed={mixed}
-                onChange={report}
-              />
-            );
+          }
           case 'toggle':
             // A toggle has no hint of its own: the hint goes below it, where
             // other fields show theirs.
