@@ -225,23 +225,20 @@ function RuleRow({ rule, position, onReplace, onDelete }: RuleRowProps) {
           +{extra}
         </span>
       ) : null}
-      <span className="orvo-rule__spacer" />
-      <Button
-        size="sm"
-        variant="ghost"
-        aria-label={`Удалить правило ${position}`}
-        onClick={onDelete}
-      >
-        ×
-      </Button>
+      <RuleRowEnd position={position} onDelete={onDelete} />
     </div>
   );
 }
 
-function UnreadableRuleRow({ position, onDelete }: { position: number; onDelete: () => void }) {
+interface RuleRowEndProps {
+  position: number;
+  onDelete: () => void;
+}
+
+/** The end of a rule's row: the button that deletes the rule, pushed to the right. */
+function RuleRowEnd({ position, onDelete }: RuleRowEndProps) {
   return (
-    <div className="orvo-rule" data-testid="rule-unreadable">
-      <span className="orvo-rule__word">{`Правило ${position} не читается и сохраняется как есть`}</span>
+    <>
       <span className="orvo-rule__spacer" />
       <Button
         size="sm"
@@ -251,6 +248,15 @@ function UnreadableRuleRow({ position, onDelete }: { position: number; onDelete:
       >
         ×
       </Button>
+    </>
+  );
+}
+
+function UnreadableRuleRow({ position, onDelete }: RuleRowEndProps) {
+  return (
+    <div className="orvo-rule" data-testid="rule-unreadable">
+      <span className="orvo-rule__word">{`Правило ${position} не читается и сохраняется как есть`}</span>
+      <RuleRowEnd position={position} onDelete={onDelete} />
     </div>
   );
 }
