@@ -85,6 +85,13 @@ describe('chooseDataSource', () => {
       'Адрес сервера данных не читается: not an address',
     ],
     [
+      'an unreadable address holding credentials, without echoing it',
+      { broker: 'ws://op:secret@h:99999/m' },
+      '',
+      '',
+      'Адрес сервера данных не читается',
+    ],
+    [
       'credentials in the address',
       { broker: 'ws://op:secret@h:1/m' },
       '',

@@ -89,6 +89,8 @@ export function chooseDataSource(injected: unknown, search: string): DataSourceC
   try {
     url = new URL(text);
   } catch {
+    // An address that cannot be read may still hold a user name and password.
+    if (text.includes('@')) return refuse('', 'Адрес сервера данных не читается');
     return refuse(text, `Адрес сервера данных не читается: ${text}`);
   }
   if (url.username !== '' || url.password !== '') {
