@@ -22,13 +22,23 @@ export function createSilentDataSource(): DataSource {
 }
 
 /**
+ * The part of the page address that may name a broker: its query, in a
+ * browser only. Inside the program the built-in page is served from "qrc:",
+ * and there the program alone chooses the source, so that no page can open
+ * the built-in application at an address that points it at another broker.
+ */
+export function settingsQuery(address: Pick<Location, 'protocol' | 'search'>): string {
+  return address.protocol === 'qrc:' ? '' : address.search;
+}
+
+/**
  * The page's one data source, chosen from the settings the desktop program
  * put into the page (taken once and removed from the page's globals, so the
- * password does not linger there) or from the page address's query.
+ * password does not linger there) or, in a browser, from the page address's query.
  */
 export function createPageDataSource(
   scope: Record<string, unknown> = globalThis as unknown as Record<string, unknown>,
-  search: string = typeof location === 'undefined' ? '' : location.search,
+  search: string = typeof location === 'undefined' ? '' : settingsQuery(location),
   log: Pick<Console, 'warn'> = console,
 ): PageDataSource {
   const injected = scope[DATA_SETTINGS_GLOBAL];

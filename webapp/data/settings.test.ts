@@ -1,7 +1,7 @@
 // @vitest-environment node
 import { describe, expect, it, vi } from 'vitest';
 import { LOGIN_REFUSED_TEXT, NO_CONNECTION_TEXT, connectionMessage } from './connection';
-import { createPageDataSource } from './page-source';
+import { createPageDataSource, settingsQuery } from './page-source';
 import { DEFAULT_TOPIC_PREFIX, chooseDataSource } from './settings';
 
 describe('chooseDataSource', () => {
@@ -150,5 +150,14 @@ describe('createPageDataSource', () => {
     await expect(dataSource.read(['LT-101'])).resolves.toEqual([]);
     await expect(dataSource.listPoints()).resolves.toEqual([]);
     expect(callback).not.toHaveBeenCalled();
+  });
+
+  it.each<[string, string, string]>([
+    ["the program's built-in page", 'qrc:', 'emulator'],
+    ['a page in a browser', 'http:', 'broker'],
+    ['a secure page in a browser', 'https:', 'broker'],
+  ])('takes a broker from the address of %s only outside the program', (_name, protocol, kind) => {
+    const search = settingsQuery({ protocol, search: '?broker=ws://elsewhere:9001' });
+    expect(chooseDataSource(undefined, search).kind).toBe(kind);
   });
 });
