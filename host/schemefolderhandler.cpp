@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUrl>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
@@ -89,9 +90,11 @@ void SchemeFolderHandler::requestStarted(QWebEngineUrlRequestJob *job)
     case ResolvedRequest::File:
         break;
     }
-    // Only the scheme files of the folder itself, as the listing names them.
+    // Only the scheme files of the folder itself, as the listing names them:
+    // neither sub-folders nor hidden files.
     if (request.relativePath.contains(QLatin1Char('/'))
-        || !request.relativePath.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)) {
+        || !request.relativePath.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)
+        || QFileInfo(request.absoluteFilePath).isHidden()) {
         fail(tr("Not a scheme file of the scheme folder: %1").arg(request.relativePath),
             QWebEngineUrlRequestJob::RequestDenied);
         return;

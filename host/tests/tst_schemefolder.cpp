@@ -275,6 +275,9 @@ void TestSchemeFolder::refusesRequest_data()
     QTest::newRow("file in a sub-folder")
         << "sub/nested.json"
         << "Not a scheme file of the scheme folder: sub/nested.json";
+    QTest::newRow("hidden file, left out of the listing")
+        << ".hidden.json"
+        << "Not a scheme file of the scheme folder: .hidden.json";
     QTest::newRow("not a scheme file") << "notes.txt"
                                        << "Not a scheme file of the scheme folder: notes.txt";
     QTest::newRow("larger than the limit") << "big.json"
