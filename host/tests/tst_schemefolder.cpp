@@ -253,6 +253,18 @@ void TestSchemeFolder::servesListingAndFiles()
                  .toUtf8(),
         odd);
     QCOMPARE(station.errors.size(), 0);
+
+    // Read-only: the built-in application itself cannot post to it.
+    QCOMPARE(station
+                 .evaluate(QStringLiteral(
+                     "(function () { const x = new XMLHttpRequest();"
+                     " x.open('POST', 'corvane-schemes://folder/alpha.json', false);"
+                     " try { x.send('{}'); } catch (e) { return -1; } return x.status; })()"))
+                 .toInt(),
+        -1);
+    QCOMPARE(station.errors.size(), 1);
+    QCOMPARE(
+        station.errors.at(0).at(1).toString(), QStringLiteral("The scheme folder is read-only"));
 }
 
 void TestSchemeFolder::refusesRequest_data()
@@ -329,6 +341,7 @@ void TestSchemeFolder::refusesOtherPages_data()
     QTest::newRow("web page") << QUrl("https://example.test/") << "<p>web</p>"
                               << "https://example.test";
     QTest::newRow("blank page") << QUrl("about:blank") << QString() << "null";
+    QTest::newRow("data page") << QUrl("data:text/html,<p>data</p>") << QString() << "null";
 }
 
 void TestSchemeFolder::refusesOtherPages()
