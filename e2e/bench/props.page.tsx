@@ -41,7 +41,7 @@ export interface InspectorBench {
 
 declare global {
   interface Window {
-    inspectorBench: InspectorBench;
+    propsBench: InspectorBench;
   }
 }
 
@@ -92,7 +92,7 @@ function xField(): HTMLInputElement {
   return input;
 }
 
-window.inspectorBench = {
+window.propsBench = {
   mount(variant, count) {
     root?.unmount();
     const scheme = generateLoadScheme(count);

@@ -2,7 +2,7 @@
 // 2000 bound rectangles is open in the editor (canvas and inspector laid out
 // as in the editor). One keystroke is one input event in the "X" field of the
 // inspector, timed until the style and layout after it are done. Variants,
-// side by side in one run (see inspector.page.tsx):
+// side by side in one run (see props.page.tsx):
 //
 //   alone  - the inspector alone, one element selected;
 //   editor - canvas and inspector, one element selected;
@@ -12,8 +12,8 @@
 // one drawing, far from "all"; the page also counts the drawings whose nodes
 // changed per keystroke.
 //
-// Usage: node e2e/bench/inspector.bench.mjs [rounds]
-//        xvfb-run -a node e2e/bench/inspector.bench.mjs --host [rounds]
+// Usage: node e2e/bench/props.bench.mjs [rounds]
+//        xvfb-run -a node e2e/bench/props.bench.mjs --host [rounds]
 // With --host the same page runs inside the desktop program (build/corvane-ui,
 // QtWebEngine's Chromium), served from 127.0.0.1.
 import { loadAverage, median, openBenchPage, parseArguments, printHeader } from './common.mjs';
@@ -28,7 +28,7 @@ const WARM_UP = { alone: 40, editor: 40, all: 4 };
 
 const ms = (value) => `${value.toFixed(3)} ms`;
 
-const bench = await openBenchPage('inspector', { host });
+const bench = await openBenchPage('props', { host });
 try {
   const { page } = bench;
   await printHeader(bench, rounds);
@@ -38,21 +38,18 @@ try {
   for (let round = 0; round < rounds; round++) {
     for (const variant of VARIANTS) {
       const drawn = await page.evaluate(
-        ([v, n]) => globalThis.inspectorBench.mount(v, n),
+        ([v, n]) => globalThis.propsBench.mount(v, n),
         [variant, COUNT],
       );
       const expected = variant === 'alone' ? 0 : COUNT;
       if (drawn !== expected) throw new Error(`${variant}: ${drawn} drawn, expected ${expected}`);
-      await page.evaluate((k) => globalThis.inspectorBench.time(k), WARM_UP[variant]);
-      const result = await page.evaluate(
-        (k) => globalThis.inspectorBench.time(k),
-        PER_ROUND[variant],
-      );
+      await page.evaluate((k) => globalThis.propsBench.time(k), WARM_UP[variant]);
+      const result = await page.evaluate((k) => globalThis.propsBench.time(k), PER_ROUND[variant]);
       samples[variant].push(...result.times);
       changed[variant].push(...result.changed);
     }
   }
-  await page.evaluate(() => globalThis.inspectorBench.unmount());
+  await page.evaluate(() => globalThis.propsBench.unmount());
 
   console.log(`load-${COUNT}: one keystroke in the inspector's "X" field (median)`);
   for (const variant of VARIANTS) {
