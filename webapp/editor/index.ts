@@ -4,6 +4,6 @@ export * from './model';
 export * from './kit';
 export * from './canvas';
 export * from './palette';
-export * from './inspector';
+export * from './properties';
 export * from './toolbar';
 export * from './shell';

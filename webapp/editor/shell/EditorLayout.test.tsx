@@ -2,7 +2,7 @@ import { act, createEvent, fireEvent, render, screen } from '@testing-library/re
 import { describe, expect, it } from 'vitest';
 import type { DataSource, PointValue } from '../../data';
 import type { Scheme, SchemeElement } from '../../scheme';
-import { DataSourceContext } from '../inspector';
+import { DataSourceContext } from '../properties';
 import {
   createEditorState,
   EditorProvider,

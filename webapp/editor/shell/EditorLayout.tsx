@@ -1,7 +1,7 @@
 import { useRef, useState, type ClipboardEvent, type KeyboardEvent } from 'react';
 import type { DataSource } from '../../data';
 import { EditorCanvas } from '../canvas';
-import { PropertyInspector } from '../inspector';
+import { PropertyInspector } from '../properties';
 import { SegmentedSwitch, type SegmentedOption } from '../kit';
 import { isElementBuffer, serializeElementBuffer, useEditor } from '../model';
 import { ElementPalette } from '../palette';

@@ -8,7 +8,7 @@ import {
 } from 'react';
 import type { DataSource } from '../../data';
 import type { Scheme } from '../../scheme';
-import { DataSourceContext } from '../inspector';
+import { DataSourceContext } from '../properties';
 import { createEditorState, EditorProvider } from '../model';
 import {
   SchemeDiskFileContext,
