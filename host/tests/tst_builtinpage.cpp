@@ -3,6 +3,8 @@
 // closing, reloading and leaving through the page's before-unload question.
 // A small page under "qrc:/mvp/" stands in for the built-in application.
 
+#include "pagescript.h"
+
 #include "mainwindow.h"
 #include "schemeregistration.h"
 
@@ -61,17 +63,6 @@ QAction *entryNamed(MainWindow &window, const QString &text)
             return action;
     }
     return nullptr;
-}
-
-// Runs a script in the page and waits for its result.
-QVariant evaluate(QWebEnginePage *page, const QString &script)
-{
-    // Shared: a page that dies answers late, or at its destruction.
-    auto answer = std::make_shared<std::optional<QVariant>>();
-    page->runJavaScript(script, [answer](const QVariant &value) { *answer = value; });
-    if (!QTest::qWaitFor([&] { return answer->has_value(); }, engineTimeout))
-        return QStringLiteral("<no answer>");
-    return **answer;
 }
 
 // Resolves a promise-returning script into the page title, the one channel

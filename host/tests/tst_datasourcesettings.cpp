@@ -3,6 +3,8 @@
 // built-in page, and no other page, as a frozen global. A small page under
 // "qrc:/mvp/" stands in for the built-in application.
 
+#include "pagescript.h"
+
 #include "datasourcesettings.h"
 #include "externalcontenthandler.h"
 #include "mainwindow.h"
@@ -33,15 +35,6 @@ namespace {
 constexpr int engineTimeout = 30000;
 const QUrl builtInAddress(QStringLiteral("qrc:/mvp/index.html"));
 const QString secret = QStringLiteral("hunter2");
-
-QVariant evaluate(QWebEnginePage *page, const QString &script)
-{
-    auto answer = std::make_shared<std::optional<QVariant>>();
-    page->runJavaScript(script, [answer](const QVariant &value) { *answer = value; });
-    if (!QTest::qWaitFor([&] { return answer->has_value(); }, engineTimeout))
-        return QStringLiteral("<no answer>");
-    return **answer;
-}
 
 // What the page finds in the global: "undefined", or the record as JSON
 // followed by whether it is frozen.

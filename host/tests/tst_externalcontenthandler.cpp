@@ -1,6 +1,8 @@
 // The "corvane" scheme handler behind a real page: what it serves, with which
 // type, and how it refuses everything outside the chosen directory.
 
+#include "pagescript.h"
+
 #include "externalcontenthandler.h"
 #include "schemeregistration.h"
 
@@ -64,18 +66,7 @@ struct Station
         return end;
     }
 
-    QVariant evaluate(const QString &script)
-    {
-        QVariant result;
-        bool done = false;
-        page.runJavaScript(script, 0, [&](const QVariant &value) {
-            result = value;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&done] { return done; }, engineTimeout))
-            qWarning("no result of %s", qPrintable(script));
-        return result;
-    }
+    QVariant evaluate(const QString &script) { return ::evaluate(&page, script, engineTimeout); }
 
     // A synchronous request from the page: [status, content type, text], or
     // status 0 when the request failed.

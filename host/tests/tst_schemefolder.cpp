@@ -2,6 +2,8 @@
 // handler serves it to the built-in application alone, confined to the folder.
 // A small page under "qrc:/mvp/" stands in for the built-in application.
 
+#include "pagescript.h"
+
 #include "externalcontenthandler.h"
 #include "schemefolder.h"
 #include "schemefolderhandler.h"
@@ -97,18 +99,7 @@ struct Station
         return ok;
     }
 
-    QVariant evaluate(const QString &script)
-    {
-        QVariant result;
-        bool done = false;
-        page.runJavaScript(script, 0, [&](const QVariant &value) {
-            result = value;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&done] { return done; }, engineTimeout))
-            qWarning("no result of %s", qPrintable(script));
-        return result;
-    }
+    QVariant evaluate(const QString &script) { return ::evaluate(&page, script, engineTimeout); }
 
     // A synchronous request from the page: [status, text]; status 0 when it failed.
     QVariantList request(const QString &address)
