@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
@@ -32,6 +33,14 @@ QCommandLineOption brokerUserOption()
                        "variable %1.")
             .arg(QLatin1String(brokerPasswordVariable)),
         QStringLiteral("name"));
+}
+
+bool isLoopbackHost(const QString &host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
 }
 
 // The address for a message: never its user name or password.
@@ -119,6 +128,15 @@ DataSourceSettings::Parsed DataSourceSettings::fromArguments(
     }
     if (url.host().isEmpty()) {
         parsed.error = QStringLiteral("The broker address names no host: %1").arg(shown(url));
+        return parsed;
+    }
+
+    // Over an unencrypted connection a password crosses the network in clear:
+    // only a broker on this machine may have it so.
+    if (!password.isEmpty() && url.scheme() == QLatin1String("ws") && !isLoopbackHost(url.host())) {
+        parsed.error = QStringLiteral("A password is sent only over an encrypted connection "
+                                      "(wss://) or to a broker on this machine: %1")
+                           .arg(shown(url));
         return parsed;
     }
 

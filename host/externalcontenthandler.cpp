@@ -1,10 +1,14 @@
 #include "externalcontenthandler.h"
 
+#include "confinedfile.h"
 #include "pathresolver.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMimeDatabase>
+#include <QPointer>
+#include <QThreadPool>
 #include <QUrl>
 #include <QWebEngineUrlRequestJob>
 
@@ -15,6 +19,11 @@ ExternalContentHandler::ExternalContentHandler(QObject *parent)
 void ExternalContentHandler::setRootDirectory(const QString &path)
 {
     rootDirectory = QDir(path).absolutePath();
+}
+
+void ExternalContentHandler::setBeforeOpenHook(std::function<void(const QString &)> hook)
+{
+    beforeOpen = std::move(hook);
 }
 
 void ExternalContentHandler::requestStarted(QWebEngineUrlRequestJob *job)
@@ -46,22 +55,66 @@ void ExternalContentHandler::requestStarted(QWebEngineUrlRequestJob *job)
         break;
     }
 
-    // The link-free path is opened, so what was checked is what is read.
-    auto *file = new QFile(request.canonicalFilePath, job);
-    if (!file->open(QIODevice::ReadOnly)) {
-        delete file;
-        fail(tr("Could not open file for reading"), QWebEngineUrlRequestJob::UrlNotFound);
-        return;
-    }
-
-    // Name and contents both decide the type, as for mimeTypeForFile(); the
-    // contents are peeked from the file already opened, never read again
-    // through a path that could have been re-pointed meanwhile.
-    QByteArray mimeType = QMimeDatabase()
-                              .mimeTypeForFileNameAndData(request.absoluteFilePath, file)
-                              .name()
-                              .toUtf8();
-    if (mimeType.isEmpty())
-        mimeType = QByteArrayLiteral("application/octet-stream");
-    job->reply(mimeType, file);
+    // Opened and typed on a pool thread: the GUI thread never waits on the
+    // disk. The reply then streams from the handle that was checked.
+    QPointer<ExternalContentHandler> handler(this);
+    QPointer<QWebEngineUrlRequestJob> pending(job);
+    const auto hook = beforeOpen;
+    QThreadPool::globalInstance()->start([handler, pending, hook, request, url] {
+        if (hook)
+            hook(request.canonicalFilePath);
+        ConfinedFile opened = openConfinedFile(request.canonicalFilePath, maxFileSize);
+        QByteArray mimeType;
+        if (opened.outcome == ConfinedFile::Opened) {
+            // Name and contents both decide the type, as for mimeTypeForFile();
+            // the contents are peeked from the handle already opened.
+            mimeType = QMimeDatabase()
+                           .mimeTypeForFileNameAndData(request.absoluteFilePath, opened.file.get())
+                           .name()
+                           .toUtf8();
+            if (mimeType.isEmpty())
+                mimeType = QByteArrayLiteral("application/octet-stream");
+            opened.file->moveToThread(QCoreApplication::instance()->thread());
+        }
+        QFile *file = opened.file.release();
+        const ConfinedFile::Outcome outcome = opened.outcome;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [handler, pending, file, outcome, mimeType, url] {
+                if (!pending || !handler) {
+                    delete file;
+                    return;
+                }
+                if (outcome == ConfinedFile::Opened) {
+                    file->setParent(pending);
+                    pending->reply(mimeType, file);
+                    return;
+                }
+                QString reason;
+                QWebEngineUrlRequestJob::Error error = QWebEngineUrlRequestJob::UrlNotFound;
+                switch (outcome) {
+                case ConfinedFile::Link:
+                    reason = tr("The file was replaced by a link since it was found; links are "
+                                "not followed");
+                    error = QWebEngineUrlRequestJob::RequestDenied;
+                    break;
+                case ConfinedFile::NotRegular:
+                    reason = tr("Not a regular file");
+                    error = QWebEngineUrlRequestJob::RequestDenied;
+                    break;
+                case ConfinedFile::TooLarge:
+                    reason = tr("The file is larger than %1 MiB").arg(maxFileSize >> 20);
+                    error = QWebEngineUrlRequestJob::RequestDenied;
+                    break;
+                case ConfinedFile::Missing:
+                case ConfinedFile::Failed:
+                case ConfinedFile::Opened:
+                    reason = tr("Could not open file for reading");
+                    break;
+                }
+                emit handler->resourceError(url.toDisplayString(), reason);
+                pending->fail(error);
+            },
+            Qt::QueuedConnection);
+    });
 }

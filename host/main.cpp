@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QHostAddress>
 #include <QWebEngineUrlScheme>
 
 #include <cstdio>
@@ -40,6 +41,48 @@ bool schemeFolderFrom(const QStringList &arguments, QString &folder)
         }
     }
     return !folder.isEmpty();
+}
+
+// Where the engine serves its DevTools protocol, as it reads
+// QTWEBENGINE_REMOTE_DEBUGGING ("port" or "address:port") or the
+// --remote-debugging-port switch; empty when it does not. The engine's own
+// default address is loopback.
+QString remoteDebuggingAddress(const QStringList &arguments, QString &host)
+{
+    host = QStringLiteral("127.0.0.1");
+    const QString variable = qEnvironmentVariable("QTWEBENGINE_REMOTE_DEBUGGING");
+    QString port;
+    for (const QString &argument : arguments) {
+        if (argument.startsWith(QLatin1String("--remote-debugging-port=")))
+            port = argument.section(QLatin1Char('='), 1);
+    }
+    const QString flags = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS");
+    for (const QString &flag : flags.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (flag.startsWith(QLatin1String("--remote-debugging-port=")))
+            port = flag.section(QLatin1Char('='), 1);
+    }
+    if (port.isEmpty() && !variable.isEmpty()) {
+        const qsizetype colon = variable.lastIndexOf(QLatin1Char(':'));
+        if (colon >= 0) {
+            host = variable.left(colon);
+            port = variable.mid(colon + 1);
+        } else {
+            port = variable;
+        }
+    }
+    if (port.isEmpty())
+        return QString();
+    return QStringLiteral("%1:%2").arg(host, port);
+}
+
+bool isLoopback(QString host)
+{
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
 }
 
 bool asksForInformation(int argc, char **argv)
@@ -97,12 +140,27 @@ int main(int argc, char **argv)
     // Read once: the engine's own processes inherit the environment.
     qunsetenv(brokerPasswordVariable);
 
+    // The DevTools protocol drives every page: never from another machine.
+    QString debuggingHost;
+    const QString debugging = remoteDebuggingAddress(arguments, debuggingHost);
+    if (!debugging.isEmpty() && !isLoopback(debuggingHost)) {
+        std::fprintf(stderr,
+            "corvane-ui: remote debugging is only served on this machine: %s is not a loopback "
+            "address.\nSet QTWEBENGINE_REMOTE_DEBUGGING to 127.0.0.1:<port>.\n",
+            debuggingHost.toLocal8Bit().constData());
+        return 1;
+    }
+
     // The engine accepts custom schemes only before the application exists.
     const QWebEngineUrlScheme scheme = registerCorvaneScheme();
     const QWebEngineUrlScheme folderScheme = registerSchemeFolderScheme();
     QApplication app(argc, argv);
     MainWindow window(data.settings);
     window.setSchemeFolder(schemeFolder);
+    if (!debugging.isEmpty())
+        window.logMessage(QCoreApplication::translate(
+            "main", "Remote debugging is on: the DevTools protocol is served at http://%1/")
+                              .arg(debugging));
     window.show();
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "builtinapplication.h"
 #include "datasourcesettings.h"
 #include "externalcontenthandler.h"
 #include "fetchshim.h"
@@ -17,11 +18,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTimer>
 #include <QTranslator>
 #include <QUrl>
@@ -31,12 +35,12 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineView>
 
 namespace {
-const QString builtInApplicationUrl = QStringLiteral("qrc:/mvp/index.html");
-
 // From Qt 6.6 the scheme's fetch flag lets pages fetch() its addresses.
 constexpr bool schemeFetchSupported = QT_VERSION >= QT_VERSION_CHECK(6, 6, 0);
 
@@ -44,10 +48,20 @@ constexpr int maxAutomaticReloads = 3;
 constexpr qint64 crashLoopWindowMs = 60 * 1000;
 constexpr int reloadDelayMs = 200;
 
-bool isBuiltInApplication(const QUrl &url)
+// External content reaches neither the executable's resources nor the scheme
+// folder, whatever asks: a frame, an image, a script, a worker.
+class ExternalRequestFilter : public QWebEngineUrlRequestInterceptor
 {
-    return url.scheme() == QLatin1String("qrc") && url.path().startsWith(QLatin1String("/mvp/"));
-}
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        const QUrl url = info.requestUrl();
+        if (isResourceUrl(url) || url.scheme().toLatin1() == schemeFolderSchemeName)
+            info.block(true);
+    }
+};
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -58,7 +72,12 @@ MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
     : QMainWindow(parent)
 {
     webView = new QWebEngineView(this);
-    page = new WebConsolePage(webView);
+    // Both profiles off the record, as the engine's default one is.
+    builtInProfile = new QWebEngineProfile(this);
+    externalProfile = new QWebEngineProfile(this);
+    externalProfile->setUrlRequestInterceptor(new ExternalRequestFilter(externalProfile));
+    page = new WebConsolePage(builtInProfile, WebConsolePage::Content::BuiltInApplication, this);
+    externalPage = new WebConsolePage(externalProfile, WebConsolePage::Content::External, this);
     webView->setPage(page);
 
     contentHandler = new ExternalContentHandler(this);
@@ -79,13 +98,14 @@ MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
 
     logDialog = new WebViewLogDialog(this);
 
-    page->profile()->installUrlSchemeHandler(corvaneSchemeName, contentHandler);
+    externalProfile->installUrlSchemeHandler(corvaneSchemeName, contentHandler);
 
-    // The scheme folder is offered only where main registered its scheme.
+    // The scheme folder is offered only where main registered its scheme, and
+    // to the built-in application only.
     schemeFolder = new SchemeFolder(this);
     schemeFolderHandler = new SchemeFolderHandler(schemeFolder, this);
     if (QWebEngineUrlScheme::schemeByName(schemeFolderSchemeName).name() == schemeFolderSchemeName)
-        page->profile()->installUrlSchemeHandler(schemeFolderSchemeName, schemeFolderHandler);
+        builtInProfile->installUrlSchemeHandler(schemeFolderSchemeName, schemeFolderHandler);
     connect(schemeFolderHandler, &SchemeFolderHandler::resourceError, this,
         [this](const QString &url, const QString &reason) {
             logDialog->appendMessage(tr("Resource loading error\n%1\n%2").arg(url, reason));
@@ -93,53 +113,41 @@ MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
     connect(schemeFolder, &SchemeFolder::problem, logDialog, &WebViewLogDialog::appendMessage);
     connect(schemeFolder, &SchemeFolder::changed, this, [this] {
         // The built-in application reads the listing again when told.
-        if (isBuiltInApplication(page->url()))
-            page->runJavaScript(
-                QStringLiteral("window.dispatchEvent(new Event('corvane-schemes-changed'))"));
+        page->runJavaScript(
+            QStringLiteral("window.dispatchEvent(new Event('corvane-schemes-changed'))"));
     });
 
-    connect(page, &WebConsolePage::consoleMessage, logDialog, &WebViewLogDialog::appendMessage);
     connect(contentHandler, &ExternalContentHandler::resourceError, this,
         [this](const QString &url, const QString &reason) {
             logDialog->appendMessage(tr("Resource loading error\n%1\n%2").arg(url, reason));
         });
-    connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
-        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
-            applyPageSettings(info.url());
-            rendererNotice->hide();
-        }
-        if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
-            return;
-        logDialog->appendMessage(tr("Page loading error\n%1\nCode %2: %3")
-                                     .arg(info.url().toDisplayString(),
-                                         QString::number(info.errorCode()), info.errorString()));
-    });
 
+    // Script clipboard access for the built-in application's copy and paste
+    // buttons; the other page keeps the engine's refusal.
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+    page->settings()->setAttribute(QWebEngineSettings::JavascriptCanPaste, true);
+    externalPage->settings()->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    externalPage->settings()->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
+
+    connect(builtInProfile, &QWebEngineProfile::downloadRequested, this, &MainWindow::saveDownload);
     connect(
-        page->profile(), &QWebEngineProfile::downloadRequested, this, &MainWindow::saveDownload);
+        externalProfile, &QWebEngineProfile::downloadRequested, this, &MainWindow::refuseDownload);
     rendererNotice = new RendererNotice(webView);
     clock.start();
-    connect(
-        page, &QWebEnginePage::renderProcessTerminated, this, &MainWindow::recoverFromRendererEnd);
     connect(rendererNotice, &RendererNotice::reloadRequested, this, [this] {
         automaticReloads.clear();
-        webView->load(lostUrl);
+        if (lostPage)
+            lostPage->load(lostUrl);
     });
+    wirePage(page);
+    wirePage(externalPage);
     if (!schemeFetchSupported)
-        page->scripts().insert(corvaneFetchScript());
-    // The broker's settings, password included, reach the built-in application
-    // alone; without them it runs its emulator.
+        externalPage->scripts().insert(corvaneFetchScript());
+    // The broker's settings, password included, reach the built-in
+    // application's page alone, whose processes serve no other content;
+    // without them it runs its emulator.
     if (dataSettings.usesBroker())
         page->scripts().insert(dataSettings.pageScript());
-
-    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
-        // A page's own window.close() does not end the program; only a close
-        // the user asked for and the page agreed to does.
-        if (!closePending)
-            return;
-        closeConfirmed = true;
-        close();
-    });
 
     appMenu = menuBar()->addMenu(QString());
     retranslateUi();
@@ -151,8 +159,58 @@ MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
         QString::fromUtf8("corvane-ui ") + QString::asprintf(" v%d.%d.%d build %d", 0, 0, 0, 1));
 }
 
-// Children (view with page, handler, translator, log dialog) go with the window.
-MainWindow::~MainWindow() = default;
+void MainWindow::wirePage(WebConsolePage *shownPage)
+{
+    connect(
+        shownPage, &WebConsolePage::consoleMessage, logDialog, &WebViewLogDialog::appendMessage);
+    connect(shownPage, &WebConsolePage::refused, logDialog, &WebViewLogDialog::appendMessage);
+    connect(shownPage, &QWebEnginePage::loadingChanged, this,
+        [this, shownPage](const QWebEngineLoadingInfo &info) {
+            if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+                rendererGone.removeAll(shownPage);
+                if (shownPage == webView->page())
+                    rendererNotice->hide();
+            }
+            if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
+                return;
+            logDialog->appendMessage(
+                tr("Page loading error\n%1\nCode %2: %3")
+                    .arg(info.url().toDisplayString(), QString::number(info.errorCode()),
+                        info.errorString()));
+        });
+    connect(shownPage, &QWebEnginePage::renderProcessTerminated, this,
+        [this, shownPage](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
+            recoverFromRendererEnd(shownPage, status, exitCode);
+        });
+    connect(shownPage, &QWebEnginePage::windowCloseRequested, this, [this, shownPage] {
+        // A page's own window.close() does not end the program; only a close
+        // the user asked for and each page asked agreed to does.
+        if (!closePending || pagesToAsk.value(0) != shownPage)
+            return;
+        pagesToAsk.removeFirst();
+        askNextPageToClose();
+    });
+}
+
+void MainWindow::showPage(WebConsolePage *shownPage)
+{
+    if (webView->page() == shownPage)
+        return;
+    webView->setPage(shownPage);
+    if (shownPage != lostPage)
+        rendererNotice->hide();
+}
+
+MainWindow::~MainWindow()
+{
+    // A profile must outlive its pages, and the view the pages it shows:
+    // the children go in this order, not in the order they were made.
+    delete webView;
+    delete page;
+    delete externalPage;
+    delete builtInProfile;
+    delete externalProfile;
+}
 
 void MainWindow::changeEvent(QEvent *event)
 {
@@ -163,16 +221,39 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    // A page without a live process has nothing to ask.
-    if (closeConfirmed || rendererGone) {
+    if (closeConfirmed) {
         QMainWindow::closeEvent(event);
         return;
     }
-    // Let the page's before-unload handler ask first; without one the engine
-    // answers at once and the window closes.
+    // Let the pages' before-unload handlers ask first, the page shown and then
+    // the built-in application with its editor; without a handler the engine
+    // answers at once. A page without a live process has nothing to ask.
+    pagesToAsk.clear();
+    auto *shown = static_cast<WebConsolePage *>(webView->page());
+    for (WebConsolePage *asked : { shown, page }) {
+        if (!rendererGone.contains(asked) && !pagesToAsk.contains(asked))
+            pagesToAsk.append(asked);
+    }
+    if (pagesToAsk.isEmpty()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
     event->ignore();
     closePending = true;
-    page->triggerAction(QWebEnginePage::RequestClose);
+    askNextPageToClose();
+}
+
+void MainWindow::askNextPageToClose()
+{
+    if (pagesToAsk.isEmpty()) {
+        closeConfirmed = true;
+        close();
+        return;
+    }
+    WebConsolePage *asked = pagesToAsk.first();
+    // Its question shows over the page it is about.
+    showPage(asked);
+    asked->triggerAction(QWebEnginePage::RequestClose);
 }
 
 void MainWindow::retranslateUi()
@@ -208,7 +289,8 @@ void MainWindow::openApplicationPath(const QString &fileName)
     url.setScheme(QString::fromLatin1(corvaneSchemeName));
     url.setHost(QStringLiteral("content"), QUrl::DecodedMode);
     url.setPath(QLatin1String("/mvp/") + info.fileName(), QUrl::DecodedMode);
-    webView->load(url);
+    showPage(externalPage);
+    externalPage->load(url);
 }
 
 void MainWindow::openUrl()
@@ -223,7 +305,8 @@ void MainWindow::openUrl()
     const QUrl url = QUrl::fromUserInput(text, QString(), QUrl::DefaultResolution);
     const QString scheme = url.scheme();
     if (url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))) {
-        webView->load(url);
+        showPage(externalPage);
+        externalPage->load(url);
         return;
     }
     logDialog->appendMessage(tr("Could not open URL\n%1").arg(text));
@@ -231,7 +314,17 @@ void MainWindow::openUrl()
 
 void MainWindow::loadBuiltInApplication()
 {
-    webView->load(QUrl(builtInApplicationUrl, QUrl::TolerantMode));
+    // Back from external content the application is shown as it was left;
+    // asked again while shown, it is reloaded.
+    if (webView->page() != page && !page->url().isEmpty() && !rendererGone.contains(page)) {
+        showPage(page);
+        // External content does not run on behind the built-in application.
+        if (!externalPage->url().isEmpty())
+            externalPage->load(QUrl(QStringLiteral("about:blank")));
+        return;
+    }
+    showPage(page);
+    page->load(QUrl(builtInApplicationAddress(), QUrl::TolerantMode));
 }
 
 void MainWindow::showLog()
@@ -246,53 +339,86 @@ void MainWindow::setSchemeFolder(const QString &path)
     schemeFolder->setPath(path);
 }
 
-void MainWindow::applyPageSettings(const QUrl &url)
+void MainWindow::logMessage(const QString &message)
 {
-    // Script clipboard access for the built-in application's copy and paste
-    // buttons only; other pages keep the engine's refusal.
-    const bool builtIn = isBuiltInApplication(url);
-    QWebEngineSettings *settings = page->settings();
-    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, builtIn);
-    settings->setAttribute(QWebEngineSettings::JavascriptCanPaste, builtIn);
+    logDialog->appendMessage(message);
+}
+
+void MainWindow::refuseDownload(QWebEngineDownloadRequest *download)
+{
+    // Neither the page nor anything else of the download is looked at: it
+    // may come from a page that has long gone.
+    logDialog->appendMessage(tr("Download refused: only the built-in application saves files\n%1")
+                                 .arg(download->url().toDisplayString()));
+    download->cancel();
 }
 
 void MainWindow::saveDownload(QWebEngineDownloadRequest *download)
 {
-    // Only the built-in application saves files; a download left unaccepted
-    // is cancelled by the engine.
-    if (download->page() != page || !isBuiltInApplication(page->url()))
+    // Only the built-in application's own saves, made by its page from data
+    // it holds; a download left unaccepted is cancelled by the engine.
+    if (download->state() != QWebEngineDownloadRequest::DownloadRequested)
         return;
+    if (download->isSavePageDownload() || download->page() != page
+        || !isBuiltInApplicationBlob(download->url())) {
+        refuseDownload(download);
+        return;
+    }
+    const QUrl url = download->url();
     // Schemes are saved where the station reads them, unless the user goes elsewhere.
     const QString directory
         = schemeFolder->path().isEmpty() ? download->downloadDirectory() : schemeFolder->path();
     const QString proposed = QDir(directory).filePath(download->suggestedFileName());
+    // The dialog runs an event loop of its own: the download may end meanwhile.
+    QPointer<QWebEngineDownloadRequest> pending(download);
     const QString path
         = QFileDialog::getSaveFileName(this, tr("Save file"), proposed, tr("All files (*)"));
+    if (!pending || pending->state() != QWebEngineDownloadRequest::DownloadRequested) {
+        reportSave(url, QStringLiteral("failed"), tr("The save was cancelled"));
+        return;
+    }
     if (path.isEmpty()) {
-        download->cancel();
+        pending->cancel();
+        reportSave(url, QStringLiteral("cancelled"));
         return;
     }
     const QFileInfo target(path);
-    download->setDownloadDirectory(target.absolutePath());
-    download->setDownloadFileName(target.fileName());
+    pending->setDownloadDirectory(target.absolutePath());
+    pending->setDownloadFileName(target.fileName());
     // Once accepted, only a failure ends a download short of completion: a
     // folder that cannot be made, a full disk, a file that cannot be written.
-    connect(download, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, download, path] {
-        if (download->state() == QWebEngineDownloadRequest::DownloadCompleted)
-            return;
-        const QString reason = download->interruptReasonString();
-        logDialog->appendMessage(
-            tr("Could not save file\n%1\n%2")
-                .arg(QDir::toNativeSeparators(path),
-                    reason.isEmpty() ? tr("The file could not be written") : reason));
-    });
-    download->accept();
+    connect(
+        pending, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, pending, path, url] {
+            if (!pending)
+                return;
+            if (pending->state() == QWebEngineDownloadRequest::DownloadCompleted) {
+                reportSave(url, QStringLiteral("written"), QFileInfo(path).fileName());
+                return;
+            }
+            const QString reason = pending->interruptReasonString();
+            const QString shown = reason.isEmpty() ? tr("The file could not be written") : reason;
+            logDialog->appendMessage(
+                tr("Could not save file\n%1\n%2").arg(QDir::toNativeSeparators(path), shown));
+            reportSave(url, QStringLiteral("failed"), shown);
+        });
+    pending->accept();
+}
+
+void MainWindow::reportSave(const QUrl &url, const QString &outcome, const QString &detail)
+{
+    const QJsonObject result { { QStringLiteral("url"), url.toString() },
+        { QStringLiteral("outcome"), outcome }, { QStringLiteral("detail"), detail } };
+    page->runJavaScript(
+        QStringLiteral(
+            "window.dispatchEvent(new CustomEvent('corvane-save-result', { detail: %1 }))")
+            .arg(QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Compact))));
 }
 
 void MainWindow::recoverFromRendererEnd(
-    QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
+    WebConsolePage *endedPage, QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
 {
-    rendererGone = true;
+    if (!rendererGone.contains(endedPage))
+        rendererGone.append(endedPage);
     if (status == QWebEnginePage::NormalTerminationStatus)
         return;
     QString kind;
@@ -307,7 +433,9 @@ void MainWindow::recoverFromRendererEnd(
         kind = tr("abnormal termination");
         break;
     }
-    const QUrl url = page->url().isEmpty() ? QUrl(builtInApplicationUrl) : page->url();
+    QUrl url = endedPage->url();
+    if (url.isEmpty() && endedPage == page)
+        url = QUrl(builtInApplicationAddress());
     logDialog->appendMessage(tr("The page's process ended: %1, exit code %2\n%3")
                                  .arg(kind, QString::number(exitCode), url.toDisplayString()));
 
@@ -315,6 +443,7 @@ void MainWindow::recoverFromRendererEnd(
     while (!automaticReloads.isEmpty() && now - automaticReloads.first() > crashLoopWindowMs)
         automaticReloads.removeFirst();
     lostUrl = url;
+    lostPage = endedPage;
     if (automaticReloads.size() >= maxAutomaticReloads) {
         logDialog->appendMessage(
             tr("The page is not reloaded again: its process ended %1 times within a minute")
@@ -325,5 +454,5 @@ void MainWindow::recoverFromRendererEnd(
     }
     automaticReloads.append(now);
     // Out of the engine's notification first; the view then starts a new process.
-    QTimer::singleShot(reloadDelayMs, this, [this, url] { webView->load(url); });
+    QTimer::singleShot(reloadDelayMs, endedPage, [endedPage, url] { endedPage->load(url); });
 }

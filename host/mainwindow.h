@@ -7,6 +7,7 @@
 #include <QWebEnginePage>
 
 class DataSourceSettings;
+class QWebEngineProfile;
 class ExternalContentHandler;
 class QMenu;
 class QTranslator;
@@ -35,6 +36,8 @@ public:
     void showLog();
     // Reads the station's scheme files from `path`, creating it when missing.
     void setSchemeFolder(const QString &path);
+    // Writes a host report to the log window.
+    void logMessage(const QString &message);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -43,13 +46,25 @@ protected:
 private:
     void retranslateUi();
     void openApplicationPath(const QString &fileName);
-    void applyPageSettings(const QUrl &url);
+    void wirePage(WebConsolePage *shownPage);
+    void showPage(WebConsolePage *shownPage);
     void saveDownload(QWebEngineDownloadRequest *download);
-    void recoverFromRendererEnd(
+    void refuseDownload(QWebEngineDownloadRequest *download);
+    // Tells the built-in application whether its save `url` wrote a file.
+    void reportSave(const QUrl &url, const QString &outcome, const QString &detail = QString());
+    void askNextPageToClose();
+    void recoverFromRendererEnd(WebConsolePage *endedPage,
         QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
 
     QWebEngineView *webView = nullptr;
+    // Two pages on two profiles, kept apart by trust: the built-in
+    // application's, with the scheme folder, its scripts, the clipboard and
+    // its saves; and one for external applications and web addresses, off the
+    // record, with only the "corvane" scheme. The view shows one or the other.
+    QWebEngineProfile *builtInProfile = nullptr;
+    QWebEngineProfile *externalProfile = nullptr;
     WebConsolePage *page = nullptr;
+    WebConsolePage *externalPage = nullptr;
     ExternalContentHandler *contentHandler = nullptr;
     WebViewLogDialog *logDialog = nullptr;
     QMenu *appMenu = nullptr;
@@ -57,12 +72,14 @@ private:
     SchemeFolder *schemeFolder = nullptr;
     SchemeFolderHandler *schemeFolderHandler = nullptr;
 
-    // A close waits for the page's before-unload answer; the engine reports a
-    // page willing to go with windowCloseRequested.
+    // A close waits for the before-unload answer of the page shown, then of
+    // the built-in application's; the engine reports a page willing to go
+    // with windowCloseRequested.
     bool closePending = false;
     bool closeConfirmed = false;
-    // No page process to ask: between its end and the next one's start.
-    bool rendererGone = false;
+    QList<WebConsolePage *> pagesToAsk;
+    // Pages without a process to ask: between its end and the next one's start.
+    QList<WebConsolePage *> rendererGone;
 
     // Automatic reloads after a renderer's end; more than three within a
     // minute is a crash loop, and the notice takes the page's place.
@@ -70,4 +87,5 @@ private:
     QElapsedTimer clock;
     QList<qint64> automaticReloads;
     QUrl lostUrl;
+    WebConsolePage *lostPage = nullptr;
 };

@@ -1,25 +1,23 @@
 #include "schemefolderhandler.h"
 
+#include "builtinapplication.h"
+#include "confinedfile.h"
 #include "pathresolver.h"
 #include "schemefolder.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
+#include <QThreadPool>
 #include <QUrl>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
 namespace {
 const QByteArray jsonType = QByteArrayLiteral("application/json");
-
-// The built-in application's requests carry the origin of "qrc:" pages.
-bool fromBuiltInApplication(const QUrl &initiator)
-{
-    return initiator.scheme() == QLatin1String("qrc") && initiator.host().isEmpty()
-        && initiator.path().isEmpty();
-}
 } // namespace
 
 QWebEngineUrlScheme registerSchemeFolderScheme()
@@ -46,7 +44,7 @@ void SchemeFolderHandler::requestStarted(QWebEngineUrlRequestJob *job)
               job->fail(error);
           };
 
-    if (!fromBuiltInApplication(job->initiator())) {
+    if (!isBuiltInApplicationOrigin(job->initiator())) {
         fail(tr("Only the built-in application may read the scheme folder\nRequested by: %1")
                  .arg(job->initiator().isEmpty() ? tr("a navigation")
                                                  : job->initiator().toDisplayString()),
@@ -100,21 +98,65 @@ void SchemeFolderHandler::requestStarted(QWebEngineUrlRequestJob *job)
         return;
     }
 
-    // Read from the link-free path, at most one byte past the limit, so that
-    // what is checked is exactly what is served.
-    QFile file(request.canonicalFilePath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(tr("Could not open file for reading"), QWebEngineUrlRequestJob::UrlNotFound);
-        return;
-    }
-    const QByteArray contents = file.read(SchemeFolder::maxFileSize + 1);
-    if (contents.size() > SchemeFolder::maxFileSize) {
-        fail(tr("The scheme file is larger than %1 MiB").arg(SchemeFolder::maxFileSize >> 20),
-            QWebEngineUrlRequestJob::RequestDenied);
-        return;
-    }
-    auto *buffer = new QBuffer(job);
-    buffer->setData(contents);
-    buffer->open(QIODevice::ReadOnly);
-    job->reply(jsonType, buffer);
+    // Opened and read on a pool thread, from the handle that was checked:
+    // the GUI thread never waits on the disk.
+    QPointer<SchemeFolderHandler> handler(this);
+    QPointer<QWebEngineUrlRequestJob> pending(job);
+    const auto hook = beforeOpen;
+    const QString filePath = request.canonicalFilePath;
+    QThreadPool::globalInstance()->start([handler, pending, hook, filePath, url] {
+        if (hook)
+            hook(filePath);
+        ConfinedFile opened = openConfinedFile(filePath, SchemeFolder::maxFileSize);
+        QByteArray contents;
+        ConfinedFile::Outcome outcome = opened.outcome;
+        if (outcome == ConfinedFile::Opened) {
+            // At most one byte past the limit: a file that grew is still refused.
+            contents = opened.file->read(SchemeFolder::maxFileSize + 1);
+            if (contents.size() > SchemeFolder::maxFileSize)
+                outcome = ConfinedFile::TooLarge;
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [handler, pending, outcome, contents, url] {
+                if (!pending || !handler)
+                    return;
+                if (outcome == ConfinedFile::Opened) {
+                    auto *buffer = new QBuffer(pending);
+                    buffer->setData(contents);
+                    buffer->open(QIODevice::ReadOnly);
+                    pending->reply(jsonType, buffer);
+                    return;
+                }
+                QString reason;
+                QWebEngineUrlRequestJob::Error error = QWebEngineUrlRequestJob::RequestDenied;
+                switch (outcome) {
+                case ConfinedFile::Link:
+                    reason = tr("The scheme file was replaced by a link since it was found; links "
+                                "are not followed");
+                    break;
+                case ConfinedFile::NotRegular:
+                    reason = tr("Not a regular file");
+                    break;
+                case ConfinedFile::TooLarge:
+                    reason = tr("The scheme file is larger than %1 MiB")
+                                 .arg(SchemeFolder::maxFileSize >> 20);
+                    break;
+                case ConfinedFile::Missing:
+                case ConfinedFile::Failed:
+                case ConfinedFile::Opened:
+                    reason = tr("Could not open file for reading");
+                    error = QWebEngineUrlRequestJob::UrlNotFound;
+                    break;
+                }
+                emit handler->resourceError(url.toDisplayString(), reason);
+                pending->fail(error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void SchemeFolderHandler::setBeforeOpenHook(std::function<void(const QString &)> hook)
+{
+    beforeOpen = std::move(hook);
 }

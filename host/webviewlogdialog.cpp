@@ -80,11 +80,23 @@ WebViewLogDialog::WebViewLogDialog(QWidget *parent)
     retranslateUi();
 }
 
+QString WebViewLogDialog::cutEntry(const QString &message)
+{
+    if (message.size() <= maximumEntryLength)
+        return message;
+    qsizetype kept = maximumEntryLength;
+    // Never half a character: a surrogate pair stays whole or goes whole.
+    if (message.at(kept - 1).isHighSurrogate())
+        --kept;
+    return tr("%1… (%2 more characters)")
+        .arg(message.left(kept), QString::number(message.size() - kept));
+}
+
 void WebViewLogDialog::appendMessage(const QString &message)
 {
     const QString stamp
         = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    const QString entry = QStringLiteral("[%1] %2\n").arg(stamp, message);
+    const QString entry = QStringLiteral("[%1] %2\n").arg(stamp, cutEntry(message));
     pendingEntries.append(entry);
     pendingBlocks += blocksOf(entry);
     while (pendingEntries.size() > 1

@@ -15,7 +15,13 @@ class WebViewLogDialog : public QDialog
     Q_OBJECT
 
 public:
+    // The longest entry kept whole: a longer one is cut, and says by how much,
+    // so that one page's megabyte line cannot stall the window's layout.
+    static constexpr qsizetype maximumEntryLength = 16 * 1024;
+
     explicit WebViewLogDialog(QWidget *parent = nullptr);
+
+    static QString cutEntry(const QString &message);
 
 public slots:
     void appendMessage(const QString &message);

@@ -219,8 +219,10 @@ void TestCatalogue::hostSpeaksRussian()
         qtTranslations ? QStringLiteral("Отмена") : QStringLiteral("Cancel"));
 
     // A failed load is reported in Russian with the untranslated "Code ".
-    auto *view = window.findChild<QWebEngineView *>();
-    view->load(QUrl(QStringLiteral("http://127.0.0.1:1/")));
+    for (WebConsolePage *page : window.findChildren<WebConsolePage *>()) {
+        if (page->content() == WebConsolePage::Content::External)
+            page->load(QUrl(QStringLiteral("http://127.0.0.1:1/")));
+    }
     auto *logView = log->findChild<QPlainTextEdit *>();
     QTRY_VERIFY2_WITH_TIMEOUT(logView->toPlainText().contains(QStringLiteral(
                                   "] Ошибка загрузки страницы\nhttp://127.0.0.1:1/\nCode ")),

@@ -9,6 +9,7 @@
 #include "externalcontenthandler.h"
 #include "mainwindow.h"
 #include "schemeregistration.h"
+#include "webconsolepage.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -47,10 +48,22 @@ QString globalSeenBy(QWebEngineView *view)
         .toString();
 }
 
-// Loads `url` and waits until the page's title is `title`.
+WebConsolePage *externalPageOf(QObject *window)
+{
+    for (WebConsolePage *page : window->findChildren<WebConsolePage *>()) {
+        if (page->content() == WebConsolePage::Content::External)
+            return page;
+    }
+    return nullptr;
+}
+
+// Shows `url` as external content, as the menu does, and waits until the
+// page's title is `title`.
 bool show(QWebEngineView *view, const QUrl &url, const QString &title)
 {
-    view->load(url);
+    WebConsolePage *external = externalPageOf(view->window());
+    view->setPage(external);
+    external->load(url);
     return QTest::qWaitFor(
         [&] { return view->url() == url && view->title() == title; }, engineTimeout);
 }
@@ -121,6 +134,18 @@ void TestDataSourceSettings::readsTheCommandLine_data()
                "site/a", "--broker-user", "operator", "--no-sandbox" }
         << secret << QStringList { "wss://plant-gw:8884/mqtt", "site/a", "operator", secret }
         << QString();
+    QTest::newRow("a password over ws to this machine")
+        << QStringList { "--broker", "ws://localhost:9001" } << secret
+        << QStringList { "ws://localhost:9001", "corvane/points", QString(), secret } << QString();
+    QTest::newRow("a password over ws to an IPv6 loopback")
+        << QStringList { "--broker", "ws://[::1]:9001" } << secret
+        << QStringList { "ws://[::1]:9001", "corvane/points", QString(), secret } << QString();
+    QTest::newRow("a password over ws to another machine")
+        << QStringList { "--broker", "ws://plant-gw:9001" } << secret << emulator
+        << "only over an encrypted connection (wss://) or to a broker on this machine: "
+           "ws://plant-gw:9001";
+    QTest::newRow("a password over ws to a non-loopback address") << QStringList { "--broker",
+        "ws://10.0.0.5:9001" } << secret << emulator << "only over an encrypted connection";
     QTest::newRow("an empty password is none")
         << QStringList { "--broker", " ws://h:1 ", "--broker-user=op" } << QString()
         << QStringList { "ws://h:1", "corvane/points", "op", QString() } << QString();
@@ -231,10 +256,17 @@ void TestDataSourceSettings::settingsReachTheBuiltInPageOnly()
     QVERIFY(show(view, QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort())),
         QStringLiteral("web")));
     QCOMPARE(globalSeenBy(view), QStringLiteral("undefined"));
+    // Its page has neither the script nor the built-in application's process.
+    WebConsolePage *external = externalPageOf(window.get());
+    QVERIFY(external->scripts().find(QStringLiteral("corvane-data-settings")).isEmpty());
 
-    // Back to the built-in application: the settings are there again.
+    // Back to the built-in application, as it was left; reloaded, it has the
+    // settings again.
     window->loadBuiltInApplication();
     QTRY_COMPARE_WITH_TIMEOUT(view->title(), QStringLiteral("stand-in"), engineTimeout);
+    QCOMPARE(globalSeenBy(view), QStringLiteral("undefined"));
+    window->loadBuiltInApplication();
+    QTRY_VERIFY_WITH_TIMEOUT(globalSeenBy(view) != QStringLiteral("undefined"), engineTimeout);
     QVERIFY(globalSeenBy(view).contains(QStringLiteral("\"broker\":\"ws://127.0.0.1:9/mqtt\"")));
 
     const QString log = window->findChild<QPlainTextEdit *>()->toPlainText();

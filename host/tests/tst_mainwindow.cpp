@@ -4,6 +4,7 @@
 #include "externalcontenthandler.h"
 #include "mainwindow.h"
 #include "schemeregistration.h"
+#include "webconsolepage.h"
 
 #include <QApplication>
 #include <QFile>
@@ -63,6 +64,16 @@ QAction *entryNamed(MainWindow &window, const QString &text)
     for (QAction *action : actions) {
         if (action->text() == text)
             return action;
+    }
+    return nullptr;
+}
+
+WebConsolePage *externalPageOf(MainWindow &window)
+{
+    const QList<WebConsolePage *> pages = window.findChildren<WebConsolePage *>();
+    for (WebConsolePage *page : pages) {
+        if (page->content() == WebConsolePage::Content::External)
+            return page;
     }
     return nullptr;
 }
@@ -142,14 +153,22 @@ void TestMainWindow::startsWithBuiltInApplicationAndFixedTitle()
     QCOMPARE(window->windowTitle(), QStringLiteral("corvane-ui  v0.0.0 build 1"));
     QCOMPARE(appMenuOf(*window)->title(), QStringLiteral("Application"));
 
-    // The view owns the page, which serves every "corvane" request through the
-    // window's handler on the engine's default profile; the log starts hidden.
-    QWebEnginePage *page = viewOf(*window)->page();
-    QCOMPARE(page->parent(), viewOf(*window));
-    QCOMPARE(page->profile(), QWebEngineProfile::defaultProfile());
+    // The built-in application's page and the page of external content, each
+    // on a profile of its own, off the record; only the latter serves
+    // "corvane" requests through the window's handler. The log starts hidden.
+    auto *page = qobject_cast<WebConsolePage *>(viewOf(*window)->page());
+    QVERIFY(page);
+    QCOMPARE(page->content(), WebConsolePage::Content::BuiltInApplication);
+    WebConsolePage *external = externalPageOf(*window);
+    QVERIFY(external);
+    QVERIFY(page->profile() != external->profile());
+    QVERIFY(page->profile() != QWebEngineProfile::defaultProfile());
+    QVERIFY(page->profile()->isOffTheRecord());
+    QVERIFY(external->profile()->isOffTheRecord());
     const QWebEngineUrlSchemeHandler *handler = window->findChild<ExternalContentHandler *>();
     QVERIFY(handler);
-    QCOMPARE(page->profile()->urlSchemeHandler(corvaneSchemeName), handler);
+    QCOMPARE(external->profile()->urlSchemeHandler(corvaneSchemeName), handler);
+    QCOMPARE(page->profile()->urlSchemeHandler(corvaneSchemeName), nullptr);
     QVERIFY(!window->findChild<QDialog *>()->isVisible());
 
     // The failed built-in page is reported with the engine's code and text.
@@ -257,9 +276,10 @@ void TestMainWindow::openUrl()
 
 void TestMainWindow::logsFailedLoadOnly()
 {
-    QWebEngineView *view = viewOf(*window);
+    // External content, on its own page as the menu opens it.
+    QWebEnginePage *view = externalPageOf(*window);
     int status = -1;
-    connect(view->page(), &QWebEnginePage::loadingChanged, this,
+    connect(view, &QWebEnginePage::loadingChanged, this,
         [&status](const QWebEngineLoadingInfo &info) { status = int(info.status()); });
     const auto lastStatus = [&status] { return status; };
 
@@ -276,7 +296,7 @@ void TestMainWindow::logsFailedLoadOnly()
     const QUrl slow(QStringLiteral("http://127.0.0.1:%1/slow").arg(silent.serverPort()));
     view->load(slow);
     QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), engineTimeout);
-    view->stop();
+    view->triggerAction(QWebEnginePage::Stop);
     QTRY_VERIFY_WITH_TIMEOUT(lastStatus() == int(QWebEngineLoadingInfo::LoadStoppedStatus)
             || lastStatus() == int(QWebEngineLoadingInfo::LoadFailedStatus),
         engineTimeout);
