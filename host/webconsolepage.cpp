@@ -109,8 +109,10 @@ bool WebConsolePage::javaScriptConfirm(const QUrl &securityOrigin, const QString
         return QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
     // The engine asks its before-unload question here too: a dropped one lets
     // the page go, so that a flooding page cannot hold the window.
-    const QString unloadQuestion = QCoreApplication::translate("QWebEnginePage",
-        "Are you sure you want to leave this page? Changes that you made may not be saved.");
+    static const char engineContext[] = "QWebEnginePage";
+    static const char engineQuestion[]
+        = "Are you sure you want to leave this page? Changes that you made may not be saved.";
+    const QString unloadQuestion = QCoreApplication::translate(engineContext, engineQuestion);
     return msg == unloadQuestion;
 }
 

@@ -107,6 +107,16 @@ Resource directory: %2</source>
         <source>The page is not reloaded again: its process ended %1 times within a minute</source>
         <translation>Страница больше не перезагружается: её процесс завершился %1 раза за минуту</translation>
     </message>
+    <message>
+        <source>Download refused: only the built-in application saves files
+%1</source>
+        <translation>Загрузка отклонена: сохранять файлы может только встроенное приложение
+%1</translation>
+    </message>
+    <message>
+        <source>The save was cancelled</source>
+        <translation>Сохранение отменено</translation>
+    </message>
 </context>
 <context>
     <name>ExternalContentHandler</name>
@@ -132,6 +142,18 @@ Resolved path: %3</source>
         <source>Could not open file for reading</source>
         <translation>Не получилось открыть файл на чтение</translation>
     </message>
+    <message>
+        <source>The file was replaced by a link since it was found; links are not followed</source>
+        <translation>Файл заменён ссылкой после того, как был найден; ссылки не открываются</translation>
+    </message>
+    <message>
+        <source>Not a regular file</source>
+        <translation>Это не обычный файл</translation>
+    </message>
+    <message>
+        <source>The file is larger than %1 MiB</source>
+        <translation>Файл больше %1 МиБ</translation>
+    </message>
 </context>
 <context>
     <name>WebConsolePage</name>
@@ -147,6 +169,26 @@ Resolved path: %3</source>
         <source>JavaScript error</source>
         <translation>JS error</translation>
     </message>
+    <message>
+        <source>Navigation refused: only the built-in application may show %1</source>
+        <translation>Переход отклонён: %1 может показывать только встроенное приложение</translation>
+    </message>
+    <message>
+        <source>Navigation refused: the built-in application&apos;s page shows only what the program opens in it
+%1</source>
+        <translation>Переход отклонён: страница встроенного приложения показывает только то, что открывает в ней программа
+%1</translation>
+    </message>
+    <message>
+        <source>Frame refused in the built-in application
+%1</source>
+        <translation>Фрейм во встроенном приложении отклонён
+%1</translation>
+    </message>
+    <message>
+        <source>Dialogs of %1 dropped: more than %2 within %3 s</source>
+        <translation>Диалоги %1 отброшены: больше %2 за %3 с</translation>
+    </message>
 </context>
 <context>
     <name>WebViewLogDialog</name>
@@ -161,6 +203,10 @@ Resolved path: %3</source>
     <message>
         <source>Close</source>
         <translation>Закрыть</translation>
+    </message>
+    <message>
+        <source>%1… (%2 more characters)</source>
+        <translation>%1… (ещё символов: %2)</translation>
     </message>
 </context>
 <context>
@@ -232,6 +278,21 @@ File: %2</source>
     <message>
         <source>The scheme file is larger than %1 MiB</source>
         <translation>Файл схемы больше %1 МиБ</translation>
+    </message>
+    <message>
+        <source>The scheme file was replaced by a link since it was found; links are not followed</source>
+        <translation>Файл схемы заменён ссылкой после того, как был найден; ссылки не открываются</translation>
+    </message>
+    <message>
+        <source>Not a regular file</source>
+        <translation>Это не обычный файл</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Remote debugging is on: the DevTools protocol is served at http://%1/</source>
+        <translation>Удалённая отладка включена: протокол DevTools доступен по адресу http://%1/</translation>
     </message>
 </context>
 </TS>
