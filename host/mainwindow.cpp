@@ -7,6 +7,8 @@
 #include "schemefolder.h"
 #include "schemefolderhandler.h"
 #include "schemeregistration.h"
+#include "symbolfolder.h"
+#include "symbolfolderhandler.h"
 #include "webconsolepage.h"
 #include "webviewlogdialog.h"
 
@@ -96,6 +98,20 @@ MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
         if (isBuiltInApplication(page->url()))
             page->runJavaScript(
                 QStringLiteral("window.dispatchEvent(new Event('corvane-schemes-changed'))"));
+    });
+    symbolFolder = new SymbolFolder(this);
+    symbolFolderHandler = new SymbolFolderHandler(symbolFolder, this);
+    if (QWebEngineUrlScheme::schemeByName(symbolFolderSchemeName).name() == symbolFolderSchemeName)
+        page->profile()->installUrlSchemeHandler(symbolFolderSchemeName, symbolFolderHandler);
+    connect(symbolFolderHandler, &SymbolFolderHandler::resourceError, this,
+        [this](const QString &url, const QString &reason) {
+            logDialog->appendMessage(tr("Resource loading error\n%1\n%2").arg(url, reason));
+        });
+    connect(symbolFolder, &SymbolFolder::problem, logDialog, &WebViewLogDialog::appendMessage);
+    connect(symbolFolder, &SymbolFolder::changed, this, [this] {
+        if (isBuiltInApplication(page->url()))
+            page->runJavaScript(
+                QStringLiteral("window.dispatchEvent(new Event('corvane-symbols-changed'))"));
     });
 
     connect(page, &WebConsolePage::consoleMessage, logDialog, &WebViewLogDialog::appendMessage);
@@ -244,6 +260,11 @@ void MainWindow::showLog()
 void MainWindow::setSchemeFolder(const QString &path)
 {
     schemeFolder->setPath(path);
+}
+
+void MainWindow::setSymbolFolder(const QString &path)
+{
+    symbolFolder->setPath(path);
 }
 
 void MainWindow::applyPageSettings(const QUrl &url)

@@ -14,6 +14,8 @@ class QWebEngineDownloadRequest;
 class RendererNotice;
 class SchemeFolder;
 class SchemeFolderHandler;
+class SymbolFolder;
+class SymbolFolderHandler;
 class QWebEngineView;
 class WebConsolePage;
 class WebViewLogDialog;
@@ -35,6 +37,8 @@ public:
     void showLog();
     // Reads the station's scheme files from `path`, creating it when missing.
     void setSchemeFolder(const QString &path);
+    // Reads the station's own SVG symbols from `path`, creating it when missing.
+    void setSymbolFolder(const QString &path);
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -56,6 +60,8 @@ private:
     QTranslator *translator = nullptr;
     SchemeFolder *schemeFolder = nullptr;
     SchemeFolderHandler *schemeFolderHandler = nullptr;
+    SymbolFolder *symbolFolder = nullptr;
+    SymbolFolderHandler *symbolFolderHandler = nullptr;
 
     // A close waits for the page's before-unload answer; the engine reports a
     // page willing to go with windowCloseRequested.

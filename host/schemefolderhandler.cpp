@@ -1,5 +1,6 @@
 #include "schemefolderhandler.h"
 
+#include "builtinorigin.h"
 #include "pathresolver.h"
 #include "schemefolder.h"
 
@@ -13,13 +14,6 @@
 
 namespace {
 const QByteArray jsonType = QByteArrayLiteral("application/json");
-
-// The built-in application's requests carry the origin of "qrc:" pages.
-bool fromBuiltInApplication(const QUrl &initiator)
-{
-    return initiator.scheme() == QLatin1String("qrc") && initiator.host().isEmpty()
-        && initiator.path().isEmpty();
-}
 } // namespace
 
 QWebEngineUrlScheme registerSchemeFolderScheme()
