@@ -294,6 +294,7 @@ Attributes cleanAttributes(const QXmlStreamAttributes &given)
         if (name.startsWith(QLatin1String("on"), Qt::CaseInsensitive))
             throw Refusal { SvgSanitizer::tr("The event attribute %1 is not allowed").arg(name) };
         if (name == QLatin1String("style")) {
+            checkValue(name, value);
             style = value;
             continue;
         }
