@@ -3,6 +3,8 @@
 #include "schemefolder.h"
 #include "schemefolderhandler.h"
 #include "schemeregistration.h"
+#include "symbolfolder.h"
+#include "symbolfolderhandler.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -13,6 +15,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -24,23 +27,38 @@ QCommandLineOption schemesOption()
         QStringLiteral("folder"));
 }
 
-// The folder of "--schemes DIR" or "--schemes=DIR"; the engine takes options of
-// its own from the same command line, so only this one is looked at.
-bool schemeFolderFrom(const QStringList &arguments, QString &folder)
+QCommandLineOption symbolsOption()
 {
-    folder = SchemeFolder::defaultPath();
-    const QString name = QStringLiteral("--schemes");
+    return QCommandLineOption(QStringLiteral("symbols"),
+        QStringLiteral("Read own SVG symbols (*.svg) from <folder> instead of the folder "
+                       "\"symbols\" beside the scheme folder (%1).")
+            .arg(QDir::toNativeSeparators(SymbolFolder::defaultPath())),
+        QStringLiteral("folder"));
+}
+
+enum class FolderOption { Absent, Given, MissingValue };
+
+// The folder of "--<name> DIR" or "--<name>=DIR"; the engine takes options of
+// its own from the same command line, so only the station's are looked at.
+FolderOption folderFrom(const QStringList &arguments, const QString &option, QString &folder)
+{
+    FolderOption found = FolderOption::Absent;
+    const QString name = QStringLiteral("--") + option;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (argument.startsWith(name + QLatin1Char('='))) {
             folder = argument.mid(name.size() + 1);
+            found = FolderOption::Given;
         } else if (argument == name) {
             if (i + 1 >= arguments.size())
-                return false;
+                return FolderOption::MissingValue;
             folder = arguments.at(++i);
+            found = FolderOption::Given;
         }
     }
-    return !folder.isEmpty();
+    if (found == FolderOption::Given && folder.isEmpty())
+        return FolderOption::MissingValue;
+    return found;
 }
 
 // Where the engine serves its DevTools protocol, as it reads
@@ -108,6 +126,7 @@ int printInformation(int argc, char **argv)
     parser.addVersionOption();
     DataSourceSettings::addOptions(parser);
     parser.addOption(schemesOption());
+    parser.addOption(symbolsOption());
     parser.process(app);
     return 0;
 }
@@ -131,11 +150,20 @@ int main(int argc, char **argv)
             data.error.toLocal8Bit().constData());
         return 1;
     }
-    QString schemeFolder;
-    if (!schemeFolderFrom(arguments, schemeFolder)) {
-        std::fprintf(stderr,
-            "corvane-ui: --schemes needs a folder.\nTry 'corvane-ui --help' for the options.\n");
-        return 1;
+    QString schemeFolder = SchemeFolder::defaultPath();
+    const FolderOption schemes = folderFrom(arguments, QStringLiteral("schemes"), schemeFolder);
+    // Own symbols live beside the scheme folder unless told otherwise.
+    QString symbolFolder = schemes == FolderOption::Given
+        ? SymbolFolder::besideSchemeFolder(schemeFolder)
+        : SymbolFolder::defaultPath();
+    const FolderOption symbols = folderFrom(arguments, QStringLiteral("symbols"), symbolFolder);
+    for (const auto &[option, name] :
+        { std::pair { schemes, "--schemes" }, std::pair { symbols, "--symbols" } }) {
+        if (option == FolderOption::MissingValue) {
+            std::fprintf(stderr,
+                "corvane-ui: %s needs a folder.\nTry 'corvane-ui --help' for the options.\n", name);
+            return 1;
+        }
     }
     // Read once: the engine's own processes inherit the environment.
     qunsetenv(brokerPasswordVariable);
@@ -154,9 +182,11 @@ int main(int argc, char **argv)
     // The engine accepts custom schemes only before the application exists.
     const QWebEngineUrlScheme scheme = registerCorvaneScheme();
     const QWebEngineUrlScheme folderScheme = registerSchemeFolderScheme();
+    const QWebEngineUrlScheme symbolScheme = registerSymbolFolderScheme();
     QApplication app(argc, argv);
     MainWindow window(data.settings);
     window.setSchemeFolder(schemeFolder);
+    window.setSymbolFolder(symbolFolder);
     if (!debugging.isEmpty())
         window.logMessage(QCoreApplication::translate(
             "main", "Remote debugging is on: the DevTools protocol is served at http://%1/")

@@ -8,6 +8,8 @@
 #include "schemefolder.h"
 #include "schemefolderhandler.h"
 #include "schemeregistration.h"
+#include "symbolfolder.h"
+#include "symbolfolderhandler.h"
 #include "webconsolepage.h"
 #include "webviewlogdialog.h"
 
@@ -48,8 +50,8 @@ constexpr int maxAutomaticReloads = 3;
 constexpr qint64 crashLoopWindowMs = 60 * 1000;
 constexpr int reloadDelayMs = 200;
 
-// External content reaches neither the executable's resources nor the scheme
-// folder, whatever asks: a frame, an image, a script, a worker.
+// External content reaches neither the executable's resources nor the
+// station's folders, whatever asks: a frame, an image, a script, a worker.
 class ExternalRequestFilter : public QWebEngineUrlRequestInterceptor
 {
 public:
@@ -58,7 +60,9 @@ public:
     void interceptRequest(QWebEngineUrlRequestInfo &info) override
     {
         const QUrl url = info.requestUrl();
-        if (isResourceUrl(url) || url.scheme().toLatin1() == schemeFolderSchemeName)
+        const QByteArray scheme = url.scheme().toLatin1();
+        if (isResourceUrl(url) || scheme == schemeFolderSchemeName
+            || scheme == symbolFolderSchemeName)
             info.block(true);
     }
 };
@@ -115,6 +119,19 @@ MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
         // The built-in application reads the listing again when told.
         page->runJavaScript(
             QStringLiteral("window.dispatchEvent(new Event('corvane-schemes-changed'))"));
+    });
+    symbolFolder = new SymbolFolder(this);
+    symbolFolderHandler = new SymbolFolderHandler(symbolFolder, this);
+    if (QWebEngineUrlScheme::schemeByName(symbolFolderSchemeName).name() == symbolFolderSchemeName)
+        builtInProfile->installUrlSchemeHandler(symbolFolderSchemeName, symbolFolderHandler);
+    connect(symbolFolderHandler, &SymbolFolderHandler::resourceError, this,
+        [this](const QString &url, const QString &reason) {
+            logDialog->appendMessage(tr("Resource loading error\n%1\n%2").arg(url, reason));
+        });
+    connect(symbolFolder, &SymbolFolder::problem, logDialog, &WebViewLogDialog::appendMessage);
+    connect(symbolFolder, &SymbolFolder::changed, this, [this] {
+        page->runJavaScript(
+            QStringLiteral("window.dispatchEvent(new Event('corvane-symbols-changed'))"));
     });
 
     connect(contentHandler, &ExternalContentHandler::resourceError, this,
@@ -337,6 +354,11 @@ void MainWindow::showLog()
 void MainWindow::setSchemeFolder(const QString &path)
 {
     schemeFolder->setPath(path);
+}
+
+void MainWindow::setSymbolFolder(const QString &path)
+{
+    symbolFolder->setPath(path);
 }
 
 void MainWindow::logMessage(const QString &message)

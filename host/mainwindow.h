@@ -15,6 +15,8 @@ class QWebEngineDownloadRequest;
 class RendererNotice;
 class SchemeFolder;
 class SchemeFolderHandler;
+class SymbolFolder;
+class SymbolFolderHandler;
 class QWebEngineView;
 class WebConsolePage;
 class WebViewLogDialog;
@@ -36,6 +38,8 @@ public:
     void showLog();
     // Reads the station's scheme files from `path`, creating it when missing.
     void setSchemeFolder(const QString &path);
+    // Reads the station's own SVG symbols from `path`, creating it when missing.
+    void setSymbolFolder(const QString &path);
     // Writes a host report to the log window.
     void logMessage(const QString &message);
 
@@ -71,6 +75,8 @@ private:
     QTranslator *translator = nullptr;
     SchemeFolder *schemeFolder = nullptr;
     SchemeFolderHandler *schemeFolderHandler = nullptr;
+    SymbolFolder *symbolFolder = nullptr;
+    SymbolFolderHandler *symbolFolderHandler = nullptr;
 
     // A close waits for the before-unload answer of the page shown, then of
     // the built-in application's; the engine reports a page willing to go

@@ -1,32 +1,20 @@
 #include "schemefolder.h"
 
+#include "folderwatch.h"
 #include "pathresolver.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
-#include <QTimer>
 
 SchemeFolder::SchemeFolder(QObject *parent)
     : QObject(parent)
 {
-    watcher = new QFileSystemWatcher(this);
-    settleTimer = new QTimer(this);
-    settleTimer->setSingleShot(true);
-    settleTimer->setInterval(settleMs);
-    connect(settleTimer, &QTimer::timeout, this, &SchemeFolder::scan);
-    recheckTimer = new QTimer(this);
-    recheckTimer->setSingleShot(true);
-    recheckTimer->setInterval(recheckMs);
-    connect(recheckTimer, &QTimer::timeout, this, &SchemeFolder::scan);
-    // Writers often touch a file several times in a row: one scan after the last.
-    connect(
-        watcher, &QFileSystemWatcher::directoryChanged, settleTimer, qOverload<>(&QTimer::start));
-    connect(watcher, &QFileSystemWatcher::fileChanged, settleTimer, qOverload<>(&QTimer::start));
+    watch = new FolderWatch(this);
+    connect(watch, &FolderWatch::changed, this, &SchemeFolder::scan);
 }
 
 QString SchemeFolder::defaultPath()
@@ -37,17 +25,12 @@ QString SchemeFolder::defaultPath()
 
 void SchemeFolder::setPath(const QString &path)
 {
-    if (!watcher->files().isEmpty())
-        watcher->removePaths(watcher->files());
-    if (!watcher->directories().isEmpty())
-        watcher->removePaths(watcher->directories());
     folderPath = QDir(path).absolutePath();
     reportedOutside.clear();
     if (!QDir().mkpath(folderPath))
         emit problem(
             tr("Could not create the scheme folder\n%1").arg(QDir::toNativeSeparators(folderPath)));
-    else
-        watcher->addPath(folderPath);
+    watch->setFolder(folderPath);
     scan();
 }
 
@@ -77,25 +60,7 @@ void SchemeFolder::scan()
         watched.append(entry.absoluteFilePath());
     }
     reportedOutside = outside;
-
-    // Files are watched too: a change of contents alone leaves the folder as it was.
-    QStringList gone;
-    for (const QString &file : watcher->files()) {
-        if (!watched.contains(file))
-            gone.append(file);
-    }
-    if (!gone.isEmpty())
-        watcher->removePaths(gone);
-    QStringList added;
-    for (const QString &file : watched) {
-        if (!watcher->files().contains(file))
-            added.append(file);
-    }
-    if (!added.isEmpty())
-        watcher->addPaths(added);
-    if (!folderPath.isEmpty() && !watcher->directories().contains(folderPath)
-        && (!QFileInfo(folderPath).isDir() || !watcher->addPath(folderPath)))
-        recheckTimer->start();
+    watch->watchFiles(watched);
 
     if (found == current)
         return;

@@ -5,8 +5,7 @@
 #include <QSet>
 #include <QString>
 
-class QFileSystemWatcher;
-class QTimer;
+class FolderWatch;
 
 // One scheme file of the folder as the listing offers it.
 struct SchemeFileInfo
@@ -31,8 +30,6 @@ class SchemeFolder : public QObject
 public:
     // Larger files are neither listed for reading nor served.
     static constexpr qint64 maxFileSize = 10 * 1024 * 1024;
-    static constexpr int settleMs = 300;
-    static constexpr int recheckMs = 1000;
 
     explicit SchemeFolder(QObject *parent = nullptr);
 
@@ -55,11 +52,7 @@ private:
     void scan();
 
     QString folderPath;
-    QFileSystemWatcher *watcher = nullptr;
-    QTimer *settleTimer = nullptr;
-    // While the folder is gone (removed, or replaced by another), look again
-    // now and then: nothing can be watched until it is back.
-    QTimer *recheckTimer = nullptr;
+    FolderWatch *watch = nullptr;
     QList<SchemeFileInfo> current;
     // Names already reported as leading outside, so each is reported once.
     QSet<QString> reportedOutside;

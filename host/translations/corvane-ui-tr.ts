@@ -295,4 +295,95 @@ File: %2</source>
         <translation>Удалённая отладка включена: протокол DevTools доступен по адресу http://%1/</translation>
     </message>
 </context>
+<context>
+    <name>SvgSanitizer</name>
+    <message>
+        <source>The file is larger than %1 MiB</source>
+        <translation>Файл больше %1 МиБ</translation>
+    </message>
+    <message>
+        <source>A document type declaration is not allowed</source>
+        <translation>Объявление типа документа (DTD) запрещено</translation>
+    </message>
+    <message>
+        <source>Processing instructions are not allowed</source>
+        <translation>Инструкции обработки запрещены</translation>
+    </message>
+    <message>
+        <source>Not well-formed XML (line %1): %2</source>
+        <translation>Ошибка в разметке XML (строка %1): %2</translation>
+    </message>
+    <message>
+        <source>The file is not an SVG drawing</source>
+        <translation>Файл не является рисунком SVG</translation>
+    </message>
+    <message>
+        <source>The drawing has neither a viewBox nor a width and height</source>
+        <translation>У рисунка нет ни viewBox, ни ширины и высоты</translation>
+    </message>
+    <message>
+        <source>The element &lt;%1&gt; is not allowed</source>
+        <translation>Элемент &lt;%1&gt; запрещён</translation>
+    </message>
+    <message>
+        <source>The event attribute %1 is not allowed</source>
+        <translation>Атрибут события %1 запрещён</translation>
+    </message>
+    <message>
+        <source>The attribute %1 refers outside the file: %2</source>
+        <translation>Атрибут %1 ссылается за пределы файла: %2</translation>
+    </message>
+    <message>
+        <source>The attribute %1 holds a value that is not allowed: %2</source>
+        <translation>Атрибут %1 содержит недопустимое значение: %2</translation>
+    </message>
+</context>
+<context>
+    <name>SymbolFolder</name>
+    <message>
+        <source>Could not create the symbol folder
+%1</source>
+        <translation>Не удалось создать папку символов
+%1</translation>
+    </message>
+    <message>
+        <source>Symbol file not listed: %1
+%2</source>
+        <translation>Файл символа не показан: %1
+%2</translation>
+    </message>
+    <message>
+        <source>it leads outside the symbol folder</source>
+        <translation>он ведёт за пределы папки символов</translation>
+    </message>
+    <message>
+        <source>it could not be read</source>
+        <translation>его не удалось прочитать</translation>
+    </message>
+    <message>
+        <source>its name %1 is already taken by %2</source>
+        <translation>его имя %1 уже занято файлом %2</translation>
+    </message>
+</context>
+<context>
+    <name>SymbolFolderHandler</name>
+    <message>
+        <source>Only the built-in application may read the symbol folder
+Requested by: %1</source>
+        <translation>Папку символов может читать только встроенное приложение
+Запрос от: %1</translation>
+    </message>
+    <message>
+        <source>a navigation</source>
+        <translation>переход по адресу</translation>
+    </message>
+    <message>
+        <source>The symbol folder is read-only</source>
+        <translation>Папка символов доступна только для чтения</translation>
+    </message>
+    <message>
+        <source>Not an address of the symbol folder: %1</source>
+        <translation>Не адрес папки символов: %1</translation>
+    </message>
+</context>
 </TS>

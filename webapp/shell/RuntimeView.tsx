@@ -1,6 +1,7 @@
 import { useEffect, useLayoutEffect, useRef } from 'react';
 import type { DataSource } from '../data';
 import { createBinder } from '../scheme';
+import { useSymbolsVersion } from '../symbols';
 import type { NodeMap, Scheme } from '../scheme';
 import { createSchemeDrawing } from './render';
 import type { SchemeDrawing } from './render';
@@ -23,6 +24,8 @@ export function RuntimeView({ scheme, dataSource, className }: RuntimeViewProps)
   const nodeMap = nodeMapRef.current;
   const svgRef = useRef<SVGSVGElement>(null);
   const drawingRef = useRef<SchemeDrawing>();
+  // Own symbols come and go with the station's folder: draw and bind again.
+  const symbols = useSymbolsVersion();
 
   // Before the binder's effect, so that the map is complete when it starts.
   useLayoutEffect(() => {
@@ -33,7 +36,7 @@ export function RuntimeView({ scheme, dataSource, className }: RuntimeViewProps)
       if (node) nodeMap.set(element.id, { node, element });
       else nodeMap.delete(element.id);
     });
-  }, [scheme, nodeMap]);
+  }, [scheme, nodeMap, symbols]);
 
   useLayoutEffect(
     () => () => {
@@ -47,7 +50,7 @@ export function RuntimeView({ scheme, dataSource, className }: RuntimeViewProps)
     const binder = createBinder(scheme, dataSource, nodeMap);
     binder.start();
     return () => binder.stop();
-  }, [scheme, dataSource, nodeMap]);
+  }, [scheme, dataSource, nodeMap, symbols]);
 
   const { width, height } = scheme.size;
   return (

@@ -26,3 +26,9 @@ export type {
   SchemeFolderSource,
   SchemeFolderTransport,
 } from './schemeFolder';
+export {
+  followSymbolFolder,
+  SYMBOL_FOLDER_ADDRESS,
+  SYMBOL_FOLDER_CHANGED_EVENT,
+} from './symbolFolder';
+export type { SymbolFolderFollower, SymbolFolderOptions } from './symbolFolder';

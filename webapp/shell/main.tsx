@@ -10,6 +10,7 @@ import '../styles/index.css';
 import { AppShell } from './AppShell';
 import { createSchemeRegistry } from './registry';
 import { createSchemeFolder, followSchemeFolder } from './schemeFolder';
+import { followSymbolFolder } from './symbolFolder';
 
 const entries = [...stockSchemes, ...createLoadEntries()];
 // The emulator unless the desktop program or the page address names a broker.
@@ -19,6 +20,8 @@ const registry = createSchemeRegistry(entries);
 // joins the navigation; a browser has no such folder.
 const folder = location.protocol === 'qrc:' ? createSchemeFolder({ builtIn: entries }) : undefined;
 if (folder) followSchemeFolder(folder);
+// Its own symbols join the palette the same way.
+if (folder) followSymbolFolder();
 
 const container = document.getElementById('root');
 if (container) {

@@ -16,6 +16,7 @@ import {
 } from 'react';
 import type { SchemeElement } from '../../scheme';
 import { renderElement } from '../../shell';
+import { useSymbolsVersion } from '../../symbols';
 import { ZOOM_FACTOR, useEditor, type EditorContextValue, type Rect } from '../model';
 import { CanvasGrid } from './CanvasGrid';
 import { ADD_DATA_TYPE, elementForDrop } from './drop';
@@ -75,12 +76,14 @@ type ElementPress = (id: string, event: ReactPointerEvent<SVGGElement>) => void;
 // The canvas draws without live values: the node callback does nothing.
 const ignoreNode = () => {};
 
+// `symbols` is the symbol registry's version: a symbol that changes redraws its elements.
 const CanvasElement = memo(function CanvasElement({
   element,
   onPress,
 }: {
   element: SchemeElement;
   onPress: ElementPress;
+  symbols: number;
 }) {
   return (
     <g data-drag-node={element.id} onPointerDown={(event) => onPress(element.id, event)}>
@@ -92,14 +95,16 @@ const CanvasElement = memo(function CanvasElement({
 const CanvasElements = memo(function CanvasElements({
   elements,
   onPress,
+  symbols,
 }: {
   elements: readonly SchemeElement[];
   onPress: ElementPress;
+  symbols: number;
 }) {
   return (
     <>
       {elements.map((element) => (
-        <CanvasElement key={element.id} element={element} onPress={onPress} />
+        <CanvasElement key={element.id} element={element} onPress={onPress} symbols={symbols} />
       ))}
     </>
   );
@@ -140,6 +145,7 @@ function selectedBoxes(
 export function EditorCanvas() {
   const editor = useEditor();
   const { scheme, selectedIds, gridSize, zoom } = editor.state;
+  const symbols = useSymbolsVersion();
   const svgRef = useRef<SVGSVGElement>(null);
   const layerRef = useRef<SVGGElement>(null);
   const marqueeRef = useRef<SVGRectElement>(null);
@@ -403,7 +409,7 @@ export function EditorCanvas() {
       onDrop={onDrop}
     >
       <CanvasGrid gridSize={gridSize} width={width} height={height} />
-      <CanvasElements elements={scheme.elements} onPress={onElementPress} />
+      <CanvasElements elements={scheme.elements} onPress={onElementPress} symbols={symbols} />
       <SelectionLayer ref={layerRef} rects={rects} zoom={zoom} onResizeStart={onResizeStart} />
       <rect
         ref={marqueeRef}

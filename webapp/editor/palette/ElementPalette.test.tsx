@@ -1,7 +1,7 @@
-import { fireEvent, render, screen, within } from '@testing-library/react';
+import { act, fireEvent, render, screen, within } from '@testing-library/react';
 import userEvent from '@testing-library/user-event';
 import { describe, expect, it, vi } from 'vitest';
-import { findSymbol } from '../../symbols';
+import { findSymbol, registerOwnSymbols } from '../../symbols';
 import { EditorProvider, useEditor } from '../model';
 import { makeState } from '../model/testFixtures';
 import { ElementPalette } from './ElementPalette';
@@ -236,6 +236,49 @@ describe('ElementPalette', () => {
       expect(draw).toHaveBeenCalledTimes(1);
     } finally {
       draw.mockRestore();
+    }
+  });
+
+  it('offers own symbols under "Свои символы" as they come and go, drawn in their tiles', async () => {
+    const { readState } = mount();
+    const drawing = (fill: string) =>
+      `<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 30 20"><rect data-part="fill" width="30" height="20" fill="${fill}"/></svg>`;
+    try {
+      act(() =>
+        registerOwnSymbols([{ name: 'заслонка', svg: drawing('#123'), width: 30, height: 20 }]),
+      );
+      expect(categories()).toEqual([
+        'Резервуары',
+        'Насосы / задвижки',
+        'Индикаторы',
+        'Агрегаты',
+        'Теплообмен',
+        'Свои символы',
+        'Примитивы',
+        'Трубы / линии',
+      ]);
+      const tile = screen.getByTitle('заслонка');
+      expect(tile).toHaveAttribute('data-add', 'symbol:file:заслонка');
+      expect(tile.querySelector('svg svg rect')).toHaveAttribute('fill', '#123');
+
+      act(() =>
+        registerOwnSymbols([{ name: 'заслонка', svg: drawing('#456'), width: 30, height: 20 }]),
+      );
+      expect(screen.getByTitle('заслонка').querySelector('svg svg rect')).toHaveAttribute(
+        'fill',
+        '#456',
+      );
+
+      await userEvent.click(screen.getByTitle('заслонка'));
+      expect(readState().elements).toEqual([
+        expect.objectContaining({ symbolId: 'file:заслонка', x: 20, y: 20, width: 30, height: 20 }),
+      ]);
+
+      act(() => registerOwnSymbols([]));
+      expect(screen.queryByTitle('заслонка')).toBeNull();
+      expect(categories()).not.toContain('Свои символы');
+    } finally {
+      registerOwnSymbols([]);
     }
   });
 });

@@ -4,6 +4,7 @@
 // memoised and do not redraw when the editor state changes.
 
 import { memo, useCallback, useMemo, useState, type DragEvent } from 'react';
+import { useSymbolEntries } from '../../symbols';
 import { useEditor } from '../model';
 import { PalettePreview } from './PalettePreview';
 import {
@@ -44,7 +45,9 @@ const PaletteTile = memo(function PaletteTile({ item, onAdd }: PaletteTileProps)
 export function ElementPalette() {
   const { dispatch } = useEditor();
   const [query, setQuery] = useState('');
-  const items = useMemo(() => paletteItems(), []);
+  // Own symbols of the station's folder come and go while the palette is open.
+  const symbols = useSymbolEntries();
+  const items = useMemo(() => paletteItems(symbols), [symbols]);
   const groups = useMemo(() => groupItems(filterItems(items, query)), [items, query]);
   const onAdd = useCallback(
     (key: string) => {

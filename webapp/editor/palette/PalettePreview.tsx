@@ -5,6 +5,7 @@
 import { memo } from 'react';
 import type { SchemeElement } from '../../scheme';
 import { renderElement } from '../../shell';
+import { useSymbolsVersion } from '../../symbols';
 import { Icon } from '../kit';
 import { SYMBOL_KEY_PREFIX, createElementForKey } from './items';
 
@@ -38,6 +39,8 @@ export interface PalettePreviewProps {
 }
 
 export const PalettePreview = memo(function PalettePreview({ itemKey }: PalettePreviewProps) {
+  // An own symbol's drawing may change on disk while its tile is shown.
+  useSymbolsVersion();
   // Every tile makes its entry, an icon tile too, so each first drawing takes
   // a number from the element-id counter whatever its picture.
   const element = cachedPreview(itemKey);

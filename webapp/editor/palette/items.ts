@@ -2,7 +2,7 @@
 // how an item's key becomes a new element.
 
 import type { SchemeElement } from '../../scheme';
-import { listSymbols } from '../../symbols';
+import { listSymbols, type SymbolEntry } from '../../symbols';
 import { createPipe, createPrimitive, createSymbolElement, isPrimitiveType } from '../model';
 
 export interface PaletteItem {
@@ -30,8 +30,8 @@ export const primitiveItems: readonly PaletteItem[] = [
 ];
 
 /** Every item of the palette: the registered symbols in registration order, then the primitives. */
-export function paletteItems(): PaletteItem[] {
-  const symbols = listSymbols().map((entry) => ({
+export function paletteItems(entries: readonly SymbolEntry[] = listSymbols()): PaletteItem[] {
+  const symbols = entries.map((entry) => ({
     key: SYMBOL_KEY_PREFIX + entry.symbolId,
     label: entry.label,
     category: entry.category,

@@ -8,7 +8,7 @@ import {
   type ElementType,
   type SchemeElement,
 } from '../../scheme';
-import { listSymbols } from '../../symbols';
+import { useSymbolEntries } from '../../symbols';
 import { Button, Section } from '../kit';
 import { useEditor, type ElementPatch } from '../model';
 import { useLivePoint, usePointCatalog } from './dataSource';
@@ -43,9 +43,10 @@ export function PropertyInspector() {
   const { state, dispatch } = useEditor();
   const { scheme, selectedIds } = state;
 
+  const symbols = useSymbolEntries();
   const symbolOptions = useMemo<FieldOption[]>(
-    () => listSymbols().map((entry) => ({ value: entry.symbolId, label: entry.label })),
-    [],
+    () => symbols.map((entry) => ({ value: entry.symbolId, label: entry.label })),
+    [symbols],
   );
   const catalogue = usePointCatalog();
   const elements = scheme.elements;
