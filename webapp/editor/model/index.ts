@@ -40,6 +40,7 @@ export {
   appendVertex,
   createPipeThrough,
   distinctVertexCount,
+  flattenVertices,
   drawnVertices,
   insertElementVertex,
   insertVertex,
