@@ -228,6 +228,27 @@ describe('vertex handles of a selected pipe', () => {
     expect(probe.state.scheme.elements[0].points).toEqual([20, 20, 100, 20, 100, 50, 100, 80]);
   });
 
+  it('puts the handles of a turned pipe where its vertices are drawn, and they stay there', () => {
+    const turned = { ...pipe('t', [100, 100, 200, 100, 200, 140]), rotation: 90 };
+    const { probe } = mount({ scheme: scheme([turned]), selectedIds: ['t'] });
+    const at = (n: number) => [handle(n).getAttribute('cx'), handle(n).getAttribute('cy')];
+    // A quarter turn about (150, 120).
+    expect([at(1), at(2), at(3)]).toEqual([
+      ['170', '70'],
+      ['170', '170'],
+      ['130', '170'],
+    ]);
+    fireEvent.pointerDown(handle(3), { clientX: 130, clientY: 170 });
+    fireEvent.pointerMove(handle(3), { clientX: 100, clientY: 190 });
+    fireEvent.pointerUp(handle(3), { clientX: 100, clientY: 190 });
+    expect(probe.actions).toEqual([{ type: 'moveVertex', id: 't', index: 2, x: 100, y: 190 }]);
+    expect([at(1), at(2), at(3)]).toEqual([
+      ['170', '70'],
+      ['170', '170'],
+      ['100', '190'],
+    ]);
+  });
+
   it('lets the end handles of a straight pipe resize it', () => {
     mount({ scheme: scheme([pipe('s', [20, 20, 100, 20])]), selectedIds: ['s'] });
     expect(handle(1)).toHaveAttribute('pointer-events', 'none');

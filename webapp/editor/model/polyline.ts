@@ -208,7 +208,10 @@ export function drawnVertices(element: SchemeElement): Point[] {
   const angle = rotationOf(element);
   if (angle === 0) return vertices;
   const centre = centreOf(element);
-  return vertices.map((vertex) => turn(vertex, centre, angle));
+  return vertices.map((vertex) => {
+    const p = turn(vertex, centre, angle);
+    return { x: round6(p.x), y: round6(p.y) };
+  });
 }
 
 /** The point of the element's own (unturned) frame that is drawn at `p`. */
