@@ -1,8 +1,11 @@
 // Drawing and reshaping pipes on the editing canvas in Chromium, with the real
-// mouse and keyboard. Scheme points are turned into client points by the
-// browser's own mapping of the canvas (getScreenCTM).
+// mouse and keyboard: on the canvas test page, and once in the whole built
+// application (run `npx vite build` first). Scheme points are turned into
+// client points by the browser's own mapping of the canvas (getScreenCTM).
 import { afterAll, afterEach, beforeAll, beforeEach, describe, expect, it } from 'vitest';
 import { chromium, type Browser, type Page } from 'playwright-core';
+import { canvasIds, openEditor } from './editorSession';
+import { startBrowserHarness } from './harness';
 import { startCanvasPage, type CanvasPageServer } from './pages/canvas.server';
 
 const CHROMIUM_ARGS = [
@@ -218,5 +221,37 @@ describe('vertex handles', () => {
     await page.focus(vertex(1));
     await page.keyboard.press('Delete');
     expect((await elementOf('p'))?.points).toEqual([400, 300, 480, 300]);
+  });
+});
+
+describe('the pipe tool in the editor', () => {
+  it('draws a pipe from the toolbar, the editor keys working on afterwards', async () => {
+    const harness = await startBrowserHarness();
+    try {
+      const app = await harness.browser.newPage({ viewport: { width: 1280, height: 760 } });
+      app.on('pageerror', (error) => errors.push(error.message));
+      await app.goto(`${harness.baseUrl}index.html`);
+      await openEditor(app);
+      const before = await canvasIds(app);
+      const button = app.getByRole('button', { name: 'Нарисовать трубу' });
+      await button.click();
+      expect(await button.getAttribute('aria-pressed')).toBe('true');
+      page = app;
+      await clickScheme(41, 62);
+      await clickScheme(139, 58);
+      await clickScheme(142, 118, true);
+      await page.keyboard.press('Enter');
+      expect(await button.getAttribute('aria-pressed')).toBe('false');
+      const ids = await canvasIds(app);
+      expect(ids.slice(0, -1)).toEqual(before);
+      const added = ids[ids.length - 1];
+      expect(await app.locator(`[data-drag-node="${added}"] polyline`).getAttribute('points')).toBe(
+        '40,60 140,60 140,120',
+      );
+      await app.keyboard.press('Control+z');
+      expect(await canvasIds(app)).toEqual(before);
+    } finally {
+      await harness.close();
+    }
   });
 });

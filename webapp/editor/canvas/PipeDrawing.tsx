@@ -115,10 +115,19 @@ export function PipeDrawing({ pointAt, width, height }: PipeDrawingProps) {
     redraw();
   };
 
+  // The layer goes with the tool: the keys go back to the editor around the canvas.
+  const disarm = () => {
+    const overlay = overlayRef.current;
+    draft.current = { vertices: [] };
+    if (overlay && overlay === document.activeElement) {
+      overlay.ownerSVGElement?.closest<HTMLElement>('[tabindex]')?.focus({ preventScroll: true });
+    }
+    setArmed(false);
+  };
+
   const finish = () => {
     const element = createPipeThrough(draft.current.vertices);
-    draft.current = { vertices: [] };
-    setArmed(false);
+    disarm();
     if (element) latest.current.dispatch({ type: 'add', element });
   };
 
@@ -126,12 +135,8 @@ export function PipeDrawing({ pointAt, width, height }: PipeDrawingProps) {
     if (event.key !== 'Enter' && event.key !== 'Escape') return;
     event.preventDefault();
     event.stopPropagation();
-    if (event.key === 'Enter') {
-      finish();
-    } else {
-      draft.current = { vertices: [] };
-      setArmed(false);
-    }
+    if (event.key === 'Enter') finish();
+    else disarm();
   };
 
   const line = 1 / zoom;
