@@ -1,7 +1,8 @@
 // A page that holds the editing canvas alone, for tests in a real browser: the
 // editor state, the commands the canvas dispatched and the React commits of
 // the canvas are exposed on `window.canvasPage`. Beside the canvas are two
-// drag sources standing in for palette tiles, and one for text from elsewhere.
+// drag sources standing in for palette tiles, and one for text from elsewhere;
+// below it the toolbar's pipe tool button.
 import '../../../webapp/symbols';
 import '../../../webapp/styles/index.css';
 import { StrictMode, useLayoutEffect, useMemo, type Dispatch } from 'react';
@@ -11,6 +12,7 @@ import {
   EditorCanvas,
   EditorContext,
   EditorProvider,
+  PipeToolButton,
   createEditorState,
   useEditor,
   type EditorAction,
@@ -111,6 +113,8 @@ function Recording() {
     <EditorContext.Provider value={value}>
       <CommitCounter />
       <EditorCanvas />
+      {/* Below the canvas, so that the canvas keeps its place on the page. */}
+      <PipeToolButton />
     </EditorContext.Provider>
   );
 }

@@ -41,7 +41,9 @@ import {
   resizeTransform,
   type BoxInsets,
 } from './live';
+import { PipeDrawing } from './PipeDrawing';
 import { SelectionLayer, frameRotation } from './SelectionLayer';
+import { VertexHandles, useVertexInsert } from './VertexHandles';
 
 /** The gesture under way. */
 export type CanvasInteraction =
@@ -166,6 +168,10 @@ export function EditorCanvas() {
     if (!svg) return clientToScheme({ left: 0, top: 0, width: 0, height: 0 }, size, NaN, NaN);
     return clientToScheme(contentBounds(svg, insets), size, clientX, clientY);
   }, []);
+
+  // One element for the canvas's life, so that the memoised layer keeps its place.
+  const vertexHandles = useMemo(() => <VertexHandles pointAt={pointAt} />, [pointAt]);
+  const onDoubleClick = useVertexInsert(pointAt);
 
   /** Undoes a gesture's writes without a command, for a scheme that changed under it. */
   const abandonGesture = useCallback(() => {
@@ -407,10 +413,13 @@ export function EditorCanvas() {
       onPointerCancel={onPointerEnd}
       onDragOver={onDragOver}
       onDrop={onDrop}
+      onDoubleClick={onDoubleClick}
     >
       <CanvasGrid gridSize={gridSize} width={width} height={height} />
       <CanvasElements elements={scheme.elements} onPress={onElementPress} symbols={symbols} />
-      <SelectionLayer ref={layerRef} rects={rects} zoom={zoom} onResizeStart={onResizeStart} />
+      <SelectionLayer ref={layerRef} rects={rects} zoom={zoom} onResizeStart={onResizeStart}>
+        {vertexHandles}
+      </SelectionLayer>
       <rect
         ref={marqueeRef}
         data-testid="marquee"
@@ -421,6 +430,7 @@ export function EditorCanvas() {
         strokeWidth={1 / zoom}
         pointerEvents="none"
       />
+      <PipeDrawing pointAt={pointAt} width={width} height={height} />
     </svg>
   );
 }

@@ -1,4 +1,4 @@
-import { forwardRef, memo, type PointerEvent as ReactPointerEvent } from 'react';
+import { forwardRef, memo, type PointerEvent as ReactPointerEvent, type ReactNode } from 'react';
 import {
   HANDLE_SIZE,
   boxCentre,
@@ -14,6 +14,8 @@ export interface SelectionLayerProps {
   rects: readonly SelectedBox[];
   zoom: number;
   onResizeStart: (name: HandleName, event: ReactPointerEvent<SVGRectElement>) => void;
+  /** Drawn over the frame and moved with it (the vertex handles). */
+  children?: ReactNode;
 }
 
 /** A rotation usable in a transform: absent or not finite counts as none. */
@@ -27,7 +29,7 @@ export function frameRotation(rotation: number | undefined): number {
  */
 export const SelectionLayer = memo(
   forwardRef<SVGGElement, SelectionLayerProps>(function SelectionLayer(
-    { rects, zoom, onResizeStart },
+    { rects, zoom, onResizeStart, children },
     ref,
   ) {
     if (rects.length === 0) return null;
@@ -78,6 +80,7 @@ export const SelectionLayer = memo(
               );
             })}
         </g>
+        {children}
       </g>
     );
   }),

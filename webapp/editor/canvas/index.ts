@@ -19,3 +19,12 @@ export {
   selectionBounds,
 } from './geometry';
 export type { CanvasPoint, ClientBounds, HandleName, SelectedBox, SnapSettings } from './geometry';
+export { PipeDrawing } from './PipeDrawing';
+export type { PipeDrawingProps, PointAt } from './PipeDrawing';
+export {
+  VERTEX_HANDLE_SIZE,
+  VertexHandles,
+  insertVertexAction,
+  selectedPolyline,
+} from './VertexHandles';
+export type { VertexHandlesProps } from './VertexHandles';

@@ -6,6 +6,7 @@ import {
   type Dispatch,
   type ReactNode,
 } from 'react';
+import { PipeToolProvider } from './pipeTool';
 import { editorReducer } from './reducer';
 import type { EditorAction, EditorState } from './state';
 
@@ -25,7 +26,11 @@ export interface EditorProviderProps {
 export function EditorProvider({ initial, children }: EditorProviderProps) {
   const [state, dispatch] = useReducer(editorReducer, initial);
   const value = useMemo(() => ({ state, dispatch }), [state]);
-  return <EditorContext.Provider value={value}>{children}</EditorContext.Provider>;
+  return (
+    <EditorContext.Provider value={value}>
+      <PipeToolProvider>{children}</PipeToolProvider>
+    </EditorContext.Provider>
+  );
 }
 
 export function useEditor(): EditorContextValue {

@@ -34,6 +34,30 @@ export {
   isPrimitiveType,
   primitiveTypes,
 } from './factories';
+export type { Point, VertexSnap } from './polyline';
+export {
+  MIN_VERTICES,
+  appendVertex,
+  createPipeThrough,
+  distinctVertexCount,
+  flattenVertices,
+  drawnVertices,
+  insertElementVertex,
+  insertVertex,
+  insertVertexNear,
+  moveElementVertex,
+  moveVertex,
+  nearestSegment,
+  placeVertex,
+  pointsBounds,
+  removeElementVertex,
+  removeVertex,
+  toElementFrame,
+  vertexList,
+  withPoints,
+} from './polyline';
+export { PipeToolContext, PipeToolProvider, usePipeTool } from './pipeTool';
+export type { PipeToolValue } from './pipeTool';
 export type { ElementBufferResult } from './buffer';
 export {
   BUFFER_MESSAGES,

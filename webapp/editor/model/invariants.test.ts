@@ -122,6 +122,18 @@ const actionArb: fc.Arbitrary<EditorAction> = fc.oneof(
   })),
   fc.constant<EditorAction>({ type: 'undo' }),
   fc.constant<EditorAction>({ type: 'redo' }),
+  fc
+    .tuple(
+      fc.constantFrom<'moveVertex' | 'insertVertex'>('moveVertex', 'insertVertex'),
+      fc.constantFrom(...idPool),
+      fc.integer({ min: -1, max: 4 }),
+      coordinate,
+      coordinate,
+    )
+    .map(([type, id, index, x, y]): EditorAction => ({ type, id, index, x, y })),
+  fc
+    .tuple(fc.constantFrom(...idPool), fc.integer({ min: -1, max: 4 }))
+    .map(([id, index]): EditorAction => ({ type: 'removeVertex', id, index })),
 );
 
 function resolve(state: EditorState, action: EditorAction): EditorAction {

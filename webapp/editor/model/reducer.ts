@@ -14,6 +14,7 @@ import {
   type ElementPatch,
   type Rect,
 } from './elements';
+import { insertElementVertex, moveElementVertex, removeElementVertex } from './polyline';
 import type { EditorAction, EditorState, ElementPosition } from './state';
 
 function isFiniteNumber(value: unknown): value is number {
@@ -117,6 +118,16 @@ function moveTo(state: EditorState, positions: readonly ElementPosition[]): Edit
     const target = targets.get(element.id);
     return target === undefined ? element : moveElementTo(element, target.x, target.y);
   });
+  return scheme === state.scheme ? state : pushHistory(state, scheme);
+}
+
+/** One element changed by `change`; the same state when it is missing or unchanged. */
+function changeElement(
+  state: EditorState,
+  id: string,
+  change: (element: SchemeElement) => SchemeElement,
+): EditorState {
+  const scheme = mapElements(state.scheme, (e) => (e.id === id ? change(e) : e));
   return scheme === state.scheme ? state : pushHistory(state, scheme);
 }
 
@@ -301,6 +312,12 @@ export function editorReducer(state: EditorState, action: EditorAction): EditorS
       return moveTo(state, action.positions);
     case 'resizeTo':
       return resizeTo(state, action.id, action.rect);
+    case 'moveVertex':
+      return changeElement(state, action.id, (e) => moveElementVertex(e, action.index, action));
+    case 'insertVertex':
+      return changeElement(state, action.id, (e) => insertElementVertex(e, action.index, action));
+    case 'removeVertex':
+      return changeElement(state, action.id, (e) => removeElementVertex(e, action.index));
     case 'nudge':
       return nudge(state, action.ids, action.dx, action.dy);
     case 'align': {

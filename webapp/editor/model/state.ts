@@ -55,6 +55,9 @@ export type EditorAction =
   | { type: 'updateMany'; ids: readonly string[]; patch: ElementPatch }
   | { type: 'moveTo'; positions: readonly ElementPosition[] }
   | { type: 'resizeTo'; id: string; rect: Rect }
+  | { type: 'moveVertex'; id: string; index: number; x: number; y: number }
+  | { type: 'insertVertex'; id: string; index: number; x: number; y: number }
+  | { type: 'removeVertex'; id: string; index: number }
   | { type: 'nudge'; ids: readonly string[]; dx: number; dy: number }
   | { type: 'align'; ids: readonly string[]; mode: AlignMode }
   | { type: 'reorder'; ids: readonly string[]; mode: ReorderMode }

@@ -2,6 +2,7 @@ import { useRef, useState, type ChangeEvent } from 'react';
 import { Button, IconButton, Toggle, Toolbar, ToolbarGap, ToolbarSeparator } from '../kit';
 import { useEditor, ZOOM_FACTOR } from '../model';
 import { DiskFileNotice } from './diskFile';
+import { PipeToolButton } from './PipeToolButton';
 import { SchemeFilesProvider, useSchemeFiles } from './schemeFiles';
 import { SelectionActions } from './SelectionActions';
 
@@ -102,6 +103,7 @@ function ToolbarItems({ preview }: EditorToolbarProps) {
         onChange={onGridInput}
         onBlur={() => setTypedGrid(undefined)}
       />
+      {!preview && <PipeToolButton />}
       {!preview && <SelectionActions />}
       <ToolbarGap />
       <DiskFileNotice />

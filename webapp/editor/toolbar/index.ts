@@ -1,6 +1,7 @@
 // Public face of the editor's toolbar and scheme files.
 export { EditorToolbar, zoomLabel } from './EditorToolbar';
 export type { EditorToolbarProps } from './EditorToolbar';
+export { PIPE_TOOL_LABEL, PipeToolButton } from './PipeToolButton';
 export {
   PAGE_BUFFER_HINT,
   reorderModes,
