@@ -47,6 +47,7 @@ export interface CatalogScheme {
 export const SCHEME_ID_MESSAGES = {
   invalid: 'Идентификатор — строчные латинские буквы, цифры и дефисы между ними',
   taken: (id: string) => `Идентификатор «${id}» уже занят`,
+  notSaved: (id: string) => `Схема не сохранена: идентификатор «${id}» уже занят`,
 } as const;
 
 /** Whether another scheme than the one in `ownFileName` holds the id. */
