@@ -35,6 +35,8 @@ export interface SchemeEditorHandle {
   hasUnsavedEdits(): boolean;
   /** Saves the scheme as the toolbar's save does; false when that fails (the toolbar shows why). */
   save(): boolean;
+  /** The scheme as it is now, edits included. */
+  scheme(): Scheme;
 }
 
 export interface SchemeEditorProps {
@@ -119,8 +121,11 @@ interface UnsavedEditsProps {
  */
 function UnsavedEdits({ handleRef }: UnsavedEditsProps) {
   const files = useSchemeFiles();
+  const { scheme } = useEditor().state;
   const latest = useRef(files);
   latest.current = files;
+  const current = useRef(scheme);
+  current.current = scheme;
   const changed = files?.changed ?? false;
 
   useImperativeHandle(
@@ -128,6 +133,7 @@ function UnsavedEdits({ handleRef }: UnsavedEditsProps) {
     () => ({
       hasUnsavedEdits: () => latest.current?.hasUnsavedEdits() ?? false,
       save: () => latest.current?.save() ?? false,
+      scheme: () => current.current,
     }),
     [],
   );
