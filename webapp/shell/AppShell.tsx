@@ -1,4 +1,5 @@
 import {
+  useCallback,
   useEffect,
   useMemo,
   useRef,
@@ -215,6 +216,11 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
     else carryOut(target);
   };
 
+  // The editor's context takes the handler: one function for the editor's life.
+  const latestRequest = useRef(request);
+  latestRequest.current = request;
+  const newScheme = useCallback(() => latestRequest.current({ kind: 'new' }), []);
+
   const followLink = (link: string) => {
     const target = findLinkedEntry(entries, link);
     if (target) {
@@ -286,7 +292,7 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
                 schemes={catalog}
                 savesToFolder={folder !== undefined}
                 isNew={editing?.isNew}
-                onNewScheme={() => request({ kind: 'new' })}
+                onNewScheme={newScheme}
                 onNameChange={(name) => setEditedName({ id: selectedId, name })}
               />
             ) : (
