@@ -195,6 +195,24 @@ describe('links in viewing', () => {
     expect(screen.queryByTestId('link-problem')).toBeNull();
   });
 
+  it("follows links in the editor's preview too, into the linked scheme's editor", () => {
+    renderShell(entries);
+    fireEvent.click(modeButton('Редактирование'));
+    fireEvent.click(
+      within(screen.getByRole('group', { name: 'Режим канвы' })).getByRole('button', {
+        name: 'Предпросмотр',
+      }),
+    );
+    const inPreview = (id: string) =>
+      screen.getByTestId('preview').querySelector(`[data-element-id="${id}"]`) as Element;
+    fireEvent.click(inPreview('to-nowhere'));
+    expect(screen.getByTestId('link-problem')).toHaveTextContent('Схема «gone» не найдена');
+    fireEvent.click(inPreview('to-heat'));
+    expect(current()).toEqual(['Тепло']);
+    expect(screen.getByTestId('canvas')).toBeInTheDocument();
+    expect(title()).toBe('Тепловой пункт');
+  });
+
   it('follows no links on the editing canvas', () => {
     renderShell(entries);
     fireEvent.click(modeButton('Редактирование'));

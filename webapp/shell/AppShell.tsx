@@ -11,6 +11,7 @@ import { connectionMessage, type ConnectionMonitor, type DataSource } from '../d
 import {
   Button,
   createNewScheme,
+  linkNotFoundText,
   SchemeEditor,
   SegmentedSwitch,
   UNSAVED_EDITS_TEXT,
@@ -53,8 +54,6 @@ const linkProblemStyle = { color: 'var(--orvo-alarm)', marginBottom: 'var(--orvo
 /** Prefix of the selection ids of new schemes, which no entry of the navigation has. */
 export const NEW_SCHEME_PREFIX = 'new:';
 let lastNewScheme = 0;
-
-export const linkNotFoundText = (id: string) => `Схема «${id}» не найдена`;
 
 /**
  * The entry a link names: the one registered under the id, else the first
@@ -221,14 +220,20 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
   latestRequest.current = request;
   const newScheme = useCallback(() => latestRequest.current({ kind: 'new' }), []);
 
-  const followLink = (link: string) => {
+  /** Opens the scheme a link names; false when there is none. */
+  const openLinked = (link: string): boolean => {
     const target = findLinkedEntry(entries, link);
-    if (target) {
-      setLinkProblem(null);
-      request({ kind: 'scheme', id: target.id });
-    } else {
-      setLinkProblem({ id: selectedId, text: linkNotFoundText(link) });
-    }
+    if (!target) return false;
+    setLinkProblem(null);
+    request({ kind: 'scheme', id: target.id });
+    return true;
+  };
+  const latestOpenLinked = useRef(openLinked);
+  latestOpenLinked.current = openLinked;
+  const openScheme = useCallback((link: string) => latestOpenLinked.current(link), []);
+
+  const followLink = (link: string) => {
+    if (!openLinked(link)) setLinkProblem({ id: selectedId, text: linkNotFoundText(link) });
   };
 
   const saveAndContinue = () => {
@@ -293,6 +298,7 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
                 savesToFolder={folder !== undefined}
                 isNew={editing?.isNew}
                 onNewScheme={newScheme}
+                onOpenScheme={openScheme}
                 onNameChange={(name) => setEditedName({ id: selectedId, name })}
               />
             ) : (

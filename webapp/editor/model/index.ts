@@ -49,6 +49,7 @@ export {
   createNewScheme,
   FALLBACK_SCHEME_ID,
   isSchemeIdTaken,
+  linkNotFoundText,
   NEW_SCHEME_NAME,
   NEW_SCHEME_SIZE,
   NO_SCHEME_CATALOG,

@@ -79,6 +79,9 @@ export function schemeIdProblems(
   return problems;
 }
 
+/** What a link to a scheme the station does not have shows in place. */
+export const linkNotFoundText = (id: string) => `Схема «${id}» не найдена`;
+
 /** An empty scheme of the new-scheme size, its id made from its name. */
 export function createNewScheme(name: string = NEW_SCHEME_NAME): Scheme {
   return {
@@ -103,6 +106,11 @@ export interface SchemeCatalog {
   ownFileName(scheme: Scheme): string | undefined;
   /** Starts a new, empty scheme in place of the edited one; asks about unsaved edits first. */
   newScheme?: () => void;
+  /**
+   * Opens the scheme a link names, as a click on it does in viewing (asking
+   * about unsaved edits first); false when the station has no such scheme.
+   */
+  openScheme?: (id: string) => boolean;
 }
 
 export const NO_SCHEME_CATALOG: SchemeCatalog = {

@@ -52,6 +52,8 @@ export interface SchemeEditorProps {
   isNew?: boolean;
   /** Offers "Новая схема": the application replaces this editor by one of a new scheme. */
   onNewScheme?: () => void;
+  /** Opens the scheme a link of the preview names; false when there is none. */
+  onOpenScheme?: (id: string) => boolean;
   /** Told the scheme's name whenever it changes, for the title above the editor. */
   onNameChange?: (name: string) => void;
 }
@@ -68,6 +70,7 @@ export const SchemeEditor = forwardRef<SchemeEditorHandle, SchemeEditorProps>(fu
     savesToFolder = false,
     isNew = false,
     onNewScheme,
+    onOpenScheme,
     onNameChange,
   },
   ref,
@@ -81,8 +84,9 @@ export const SchemeEditor = forwardRef<SchemeEditorHandle, SchemeEditorProps>(fu
       // Saving proposes the scheme's own file, else a file named after it.
       ownFileName: (scheme) => fileName ?? schemeFileName(scheme),
       newScheme: onNewScheme,
+      openScheme: onOpenScheme,
     }),
-    [schemes, savesToFolder, fileName, onNewScheme],
+    [schemes, savesToFolder, fileName, onNewScheme, onOpenScheme],
   );
   return (
     <EditorProvider initial={initial}>
