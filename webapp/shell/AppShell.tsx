@@ -52,7 +52,7 @@ const connectionStyle = { color: 'var(--orvo-alarm)', fontWeight: 600 };
 const linkProblemStyle = { color: 'var(--orvo-alarm)', marginBottom: 'var(--orvo-space-2)' };
 
 /** Prefix of the selection ids of new schemes, which no entry of the navigation has. */
-export const NEW_SCHEME_PREFIX = 'new:';
+const NEW_SCHEME_PREFIX = 'new:';
 let lastNewScheme = 0;
 
 /**
@@ -125,8 +125,7 @@ function useConnectionMessage(connection: ConnectionMonitor | undefined): string
 
 export function AppShell({ registry, dataSource, connection, folder }: AppShellProps) {
   const folderEntries = useFolderEntries(folder);
-  const builtIn = registry.list();
-  const entries = [...builtIn, ...folderEntries];
+  const entries = [...registry.list(), ...folderEntries];
   const folderById = useMemo(
     () => new Map(folderEntries.map((entry) => [entry.id, entry])),
     [folderEntries],

@@ -48,8 +48,11 @@ export function RuntimeView({ scheme, dataSource, className, onLink }: RuntimeVi
   useLayoutEffect(() => {
     nodeMap.forEach(({ node, element }) => {
       const link = follows ? linkOf(element) : undefined;
-      if (link !== undefined) node.setAttribute('data-link', link);
-      else node.removeAttribute('data-link');
+      if (link !== undefined) {
+        if (node.getAttribute('data-link') !== link) node.setAttribute('data-link', link);
+      } else if (node.hasAttribute('data-link')) {
+        node.removeAttribute('data-link');
+      }
     });
   }, [scheme, nodeMap, follows]);
 
