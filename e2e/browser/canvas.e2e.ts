@@ -177,6 +177,16 @@ describe('canvas drag', () => {
       await page.evaluate(() => document.querySelectorAll('[data-drag-node][transform]').length),
     ).toBe(0);
   });
+
+  it('leaves whole scheme units after an unsnapped drag by whole pixels at 100 %', async () => {
+    await page.evaluate(() => window.canvasPage.dispatch({ type: 'toggleSnap' }));
+    const canvas = await clientBox('[data-testid="canvas"]');
+    // r lies at (100, 200); press inside it at a whole pixel and move by whole pixels.
+    const from = { x: Math.round(canvas.left) + 150, y: Math.round(canvas.top) + 220 };
+    await drag(from, { x: from.x + 37, y: from.y + 19 });
+    const moved = await elementOf('r');
+    expect([moved?.x, moved?.y]).toEqual([137, 219]);
+  });
 });
 
 describe('canvas resize', () => {
@@ -289,7 +299,7 @@ describe('canvas drop', () => {
   }
 
   it('adds a palette element with its corner exactly under the pointer and selects it', async () => {
-    // Near the top-left corner the border would put a box-based mapping a pixel off.
+    // Near the top-left corner, where a mapping over a box inset by a border would be a pixel off.
     const near = await clientPoint(4, 4);
     const at = { x: Math.round(near.x), y: Math.round(near.y) };
     await dropTile('rect', at);
@@ -300,6 +310,19 @@ describe('canvas drop', () => {
     const drawn = await clientBox(`rect[data-element-id="${added.id}"]`);
     expect(Math.abs(drawn.left - at.x)).toBeLessThan(0.1);
     expect(Math.abs(drawn.top - at.y)).toBeLessThan(0.1);
+  });
+
+  it('lands a drop at a whole pixel on whole scheme units at 100 %', async () => {
+    const canvas = await clientBox('[data-testid="canvas"]');
+    expect([canvas.width, canvas.height]).toEqual([600, 400]);
+    await dropTile('rect', { x: Math.round(canvas.left) + 283, y: Math.round(canvas.top) + 141 });
+    const state = await editor();
+    const added = state.elements[state.elements.length - 1];
+    expect([added.x, added.y]).toEqual([
+      Math.round(canvas.left) + 283 - canvas.left,
+      Math.round(canvas.top) + 141 - canvas.top,
+    ]);
+    expect(Number.isInteger(added.x) && Number.isInteger(added.y)).toBe(true);
   });
 
   it('adds a gauge of its default size', async () => {

@@ -14,6 +14,11 @@ export interface SessionFiles {
   save(page: Page): Promise<string>;
   /** Presses the toolbar's load button and chooses the file at `path`. */
   load(page: Page, path: string): Promise<void>;
+  /**
+   * The id to give the scheme before it is saved. Inside the program saving
+   * goes into the scheme folder, where the built-in scheme's own id is taken.
+   */
+  schemeId?: string;
 }
 
 export interface Box {
@@ -287,13 +292,22 @@ interface SavedTank {
 
 /** Saves through the toolbar and checks the file; returns its path. */
 export async function saveToFile(page: Page, files: SessionFiles, tankId: string): Promise<string> {
+  const schemeId = files.schemeId ?? 'pump-station';
+  if (files.schemeId !== undefined) {
+    // With nothing selected the inspector shows the scheme's own fields.
+    const corner = await canvasPoint(page, 5, 5);
+    await page.mouse.click(corner.x, corner.y);
+    const field = page.getByLabel('Идентификатор', { exact: true });
+    await field.fill(files.schemeId);
+    expect(await testIdText(page, 'scheme-id-problem')).toBeNull();
+  }
   const path = await files.save(page);
   const { readFileSync } = await import('node:fs');
   const text = readFileSync(path, 'utf8');
   const saved = JSON.parse(text) as { name: string; elements: SavedTank[] };
   expect(saved.name).toBe('Насосная станция №1');
   expect(saved.elements).toHaveLength(39);
-  expect(text.startsWith('{\n  "schemaVersion": 1,\n  "id": "pump-station",')).toBe(true);
+  expect(text.startsWith(`{\n  "schemaVersion": 1,\n  "id": "${schemeId}",`)).toBe(true);
   const tank = saved.elements.find((element) => element.id === tankId);
   expect(tank).toMatchObject({
     ...TANK_RESIZED,

@@ -132,6 +132,7 @@ describe.skipIf(!canDrive)('a whole editing session in the desktop program', () 
   let saved = '';
 
   const files: SessionFiles = {
+    schemeId: 'pump-station-edited',
     async save(current) {
       const path = join(folder, 'pump-station.json');
       const before = visibleWindows();

@@ -177,9 +177,17 @@ describe.skipIf(!canDrive)('the scheme folder in the desktop program', () => {
       .locator('[aria-label="Режим работы со схемой"] button:text-is("Редактирование")')
       .click();
     await page.waitForSelector('[data-testid="canvas"]');
+    // The built-in scheme holds its own id: saving a copy into the folder is
+    // refused until the copy has an id of its own.
+    const save = page.locator('button[aria-label="Сохранить схему в файл"]');
+    await save.click();
+    expect(await page.getByTestId('import-error').textContent()).toBe(
+      'Схема не сохранена: идентификатор «pump-station» уже занят',
+    );
+    await page.getByLabel('Идентификатор', { exact: true }).fill('pump-station-copy');
 
     const before = visibleWindows();
-    const click = page.locator('button[aria-label="Сохранить схему в файл"]').click();
+    const click = save.click();
     const dialog = await newDialog(before);
     // The dialog proposes the folder and the scheme's name: accept it as it is.
     await delay(500);

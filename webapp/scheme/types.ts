@@ -33,6 +33,8 @@ export interface SchemeElement {
   style: ElementStyle;
   pointId?: string;
   conditions?: Condition[];
+  /** Id of the scheme a click on the element opens in viewing. */
+  link?: string;
   /** "rect": corner radius. */
   rx?: number;
   /** "text": the fixed text. */

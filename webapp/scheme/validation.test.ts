@@ -198,6 +198,23 @@ describe('validateElements', () => {
         'polyline x: points must be finite numbers',
       ],
     ],
+    ['accepts a link to another scheme on any element', [rect({ link: 'heat-point' })], []],
+    [
+      'refuses a link that is no text, or an empty one, whatever the element type',
+      [
+        rect({ id: 'a', link: '' }),
+        rect({ id: 'b', link: 5 }),
+        rect({ id: 'c', link: null }),
+        rect({ id: 'd', type: 'circle', link: { id: 'x' } }),
+      ],
+      [
+        'link must be a non-empty string on element: a',
+        'link must be a non-empty string on element: b',
+        'link must be a non-empty string on element: c',
+        'unknown element type on d: circle',
+        'link must be a non-empty string on element: d',
+      ],
+    ],
   ])('%s', (_name, elements, expected) => {
     expect(validateElements(elements)).toEqual(expected);
   });

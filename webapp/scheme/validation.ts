@@ -99,6 +99,9 @@ export function validateElements(elements: readonly unknown[]): string[] {
         }
       }
     }
+    if (element.link !== undefined && (typeof element.link !== 'string' || element.link === '')) {
+      errors.push(`link must be a non-empty string on element: ${label}`);
+    }
   }
   return errors;
 }

@@ -150,8 +150,22 @@ describe('AppShell with the scheme folder', () => {
     folder.set([fileEntry('old name.json', echoed)]);
     expect(screen.queryByTestId('disk-notice')).toBeNull();
 
-    // A built-in scheme is proposed under its own name.
+    // A built-in scheme goes into the folder only under an id of its own,
+    // then under its own name.
     fireEvent.click(screen.getByTestId('scheme-pump'));
+    fireEvent.click(screen.getByRole('button', { name: 'Сохранить схему в файл' }));
+    expect(names).toEqual(['old name.json']);
+    expect(screen.getByTestId('import-error')).toHaveTextContent(
+      'Схема не сохранена: идентификатор «pump» уже занят',
+    );
+    expect(screen.getByTestId('scheme-id-problem')).toHaveTextContent(
+      'Идентификатор «pump» уже занят',
+    );
+    fireEvent.change(screen.getByLabelText('Идентификатор'), { target: { value: 'demo' } });
+    expect(screen.getByTestId('scheme-id-problem')).toHaveTextContent(
+      'Идентификатор «demo» уже занят',
+    );
+    fireEvent.change(screen.getByLabelText('Идентификатор'), { target: { value: 'pump-copy' } });
     fireEvent.click(screen.getByRole('button', { name: 'Сохранить схему в файл' }));
     expect(names).toEqual(['old name.json', 'Насосная.json']);
   });

@@ -1,4 +1,5 @@
 import {
+  useCallback,
   useEffect,
   useMemo,
   useRef,
@@ -9,9 +10,12 @@ import {
 import { connectionMessage, type ConnectionMonitor, type DataSource } from '../data';
 import {
   Button,
+  createNewScheme,
+  linkNotFoundText,
   SchemeEditor,
   SegmentedSwitch,
   UNSAVED_EDITS_TEXT,
+  type CatalogScheme,
   type SchemeDiskChange,
   type SchemeDiskFile,
   type SchemeEditorHandle,
@@ -19,7 +23,7 @@ import {
 } from '../editor';
 import type { Scheme } from '../scheme';
 import { startMarkerClock } from '../styles';
-import type { SchemeRegistry } from './registry';
+import type { SchemeEntry, SchemeRegistry } from './registry';
 import { RuntimeView } from './RuntimeView';
 import type { FolderSchemeEntry, SchemeFolderSource } from './schemeFolder';
 
@@ -39,11 +43,45 @@ export interface AppShellProps {
   folder?: SchemeFolderSource;
 }
 
-/** A switch the user asked for: another work mode or another scheme. */
-type PendingSwitch = { kind: 'mode'; mode: WorkMode } | { kind: 'scheme'; id: string };
+/** A switch the user asked for: another work mode, another scheme or a new one. */
+type PendingSwitch =
+  { kind: 'mode'; mode: WorkMode } | { kind: 'scheme'; id: string } | { kind: 'new' };
 
 const questionStyle = { display: 'flex', alignItems: 'center', gap: 'var(--orvo-space-2)' };
 const connectionStyle = { color: 'var(--orvo-alarm)', fontWeight: 600 };
+const linkProblemStyle = { color: 'var(--orvo-alarm)', marginBottom: 'var(--orvo-space-2)' };
+
+/** Prefix of the selection ids of new schemes, which no entry of the navigation has. */
+const NEW_SCHEME_PREFIX = 'new:';
+let lastNewScheme = 0;
+
+/**
+ * The entry a link names: the one registered under the id, else the first
+ * whose scheme has it (the folder's entries are registered under their files).
+ */
+export function findLinkedEntry<T extends SchemeEntry>(
+  entries: readonly T[],
+  link: string,
+): T | undefined {
+  return (
+    entries.find((entry) => entry.id === link) ?? entries.find((entry) => entry.scheme.id === link)
+  );
+}
+
+/** The schemes the editor may link to and whose ids it may not take. */
+function catalogOf(
+  builtIn: readonly SchemeEntry[],
+  folderEntries: readonly FolderSchemeEntry[],
+): CatalogScheme[] {
+  const schemes: CatalogScheme[] = builtIn.map((entry) => ({ id: entry.id, name: entry.name }));
+  for (const entry of folderEntries) {
+    const id: unknown = entry.scheme.id;
+    if (typeof id === 'string' && id !== '') {
+      schemes.push({ id, name: entry.name, fileName: entry.fileName });
+    }
+  }
+  return schemes;
+}
 
 const NO_MONITOR_SUBSCRIBE = () => () => {};
 
@@ -74,6 +112,9 @@ interface OpenedScheme {
   id: string;
   scheme: Scheme;
   fileName?: string;
+  /** A new scheme, with the selection to return to when the editor closes. */
+  isNew?: boolean;
+  returnId?: string;
 }
 
 function useConnectionMessage(connection: ConnectionMonitor | undefined): string | undefined {
@@ -123,6 +164,14 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
   const rootRef = useRef<HTMLDivElement>(null);
   const editorRef = useRef<SchemeEditorHandle>(null);
   const connectionProblem = useConnectionMessage(connection);
+  const catalog = useMemo(
+    () => catalogOf(registry.list(), folderEntries),
+    [registry, folderEntries],
+  );
+  // The title follows the edited scheme's name.
+  const [editedName, setEditedName] = useState<{ id: string; name: string } | null>(null);
+  const title = mode === 'edit' && editedName?.id === selectedId ? editedName.name : scheme?.name;
+  const [linkProblem, setLinkProblem] = useState<{ id: string; text: string } | null>(null);
 
   // One clock for every blinking and flowing element of the page.
   useEffect(() => {
@@ -132,13 +181,29 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
 
   const carryOut = (target: PendingSwitch) => {
     setPending(null);
-    if (target.kind === 'mode') setMode(target.mode);
-    else setSelectedId(target.id);
+    setLinkProblem(null);
+    if (target.kind === 'new') {
+      const id = `${NEW_SCHEME_PREFIX}${++lastNewScheme}`;
+      const returnId = opened?.isNew ? opened.returnId : selectedId;
+      setOpened({ id, scheme: createNewScheme(), isNew: true, returnId });
+      setSelectedId(id);
+    } else if (target.kind === 'mode') {
+      if (target.mode === 'view' && opened?.isNew) {
+        // Back to the new scheme as saved into the folder, else to where it was started.
+        const savedId = editorRef.current?.scheme().id;
+        const saved = folderEntries.find((entry) => entry.scheme.id === savedId);
+        setSelectedId(saved?.id ?? opened.returnId ?? entries[0]?.id ?? '');
+      }
+      setMode(target.mode);
+    } else {
+      setSelectedId(target.id);
+    }
   };
 
   /** Whether the switch would end the open editor. */
   const endsEditor = (target: PendingSwitch): boolean => {
     if (mode !== 'edit' || !scheme) return false;
+    if (target.kind === 'new') return true;
     if (target.kind === 'mode') return target.mode === 'view';
     return target.id !== selectedId;
   };
@@ -147,6 +212,27 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
   const request = (target: PendingSwitch) => {
     if (endsEditor(target) && editorRef.current?.hasUnsavedEdits()) setPending(target);
     else carryOut(target);
+  };
+
+  // The editor's context takes the handler: one function for the editor's life.
+  const latestRequest = useRef(request);
+  latestRequest.current = request;
+  const newScheme = useCallback(() => latestRequest.current({ kind: 'new' }), []);
+
+  /** Opens the scheme a link names; false when there is none. */
+  const openLinked = (link: string): boolean => {
+    const target = findLinkedEntry(entries, link);
+    if (!target) return false;
+    setLinkProblem(null);
+    request({ kind: 'scheme', id: target.id });
+    return true;
+  };
+  const latestOpenLinked = useRef(openLinked);
+  latestOpenLinked.current = openLinked;
+  const openScheme = useCallback((link: string) => latestOpenLinked.current(link), []);
+
+  const followLink = (link: string) => {
+    if (!openLinked(link)) setLinkProblem({ id: selectedId, text: linkNotFoundText(link) });
   };
 
   const saveAndContinue = () => {
@@ -177,7 +263,7 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
       <main className="app__main">
         <header className="app__head">
           <div className="app__title" data-testid="scheme-title">
-            {scheme?.name}
+            {title}
           </div>
           {connectionProblem && (
             <div role="alert" data-testid="data-connection" style={connectionStyle}>
@@ -207,18 +293,32 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
                 initialScheme={scheme}
                 previewDataSource={dataSource}
                 diskFile={diskFile}
+                schemes={catalog}
+                savesToFolder={folder !== undefined}
+                isNew={editing?.isNew}
+                onNewScheme={newScheme}
+                onOpenScheme={openScheme}
+                onNameChange={(name) => setEditedName({ id: selectedId, name })}
               />
             ) : (
-              <div
-                data-testid="runtime"
-                style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
-              >
-                <RuntimeView
-                  key={`${selectedId}#${viewKeyOf(scheme)}`}
-                  scheme={scheme}
-                  dataSource={dataSource}
-                />
-              </div>
+              <>
+                {linkProblem?.id === selectedId && (
+                  <div role="status" data-testid="link-problem" style={linkProblemStyle}>
+                    {linkProblem.text}
+                  </div>
+                )}
+                <div
+                  data-testid="runtime"
+                  style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
+                >
+                  <RuntimeView
+                    key={`${selectedId}#${viewKeyOf(scheme)}`}
+                    scheme={scheme}
+                    dataSource={dataSource}
+                    onLink={followLink}
+                  />
+                </div>
+              </>
             ))}
         </div>
       </main>

@@ -136,3 +136,49 @@ describe('RuntimeView drawings kept exactly', () => {
     expect({ based: keptMarkup(based), live: keptMarkup(container.innerHTML) }).toMatchSnapshot();
   });
 });
+
+describe('RuntimeView links', () => {
+  const linked: Scheme = {
+    ...lampScheme('#3fb54a'),
+    elements: [
+      { ...lampScheme('#3fb54a').elements[0], link: 'heat-point' },
+      {
+        id: 'pump',
+        type: 'symbol',
+        symbolId: 'no-such-symbol',
+        x: 50,
+        y: 0,
+        width: 40,
+        height: 40,
+        style: {},
+        link: 'gas-turbine',
+      },
+      { id: 'plain', type: 'rect', x: 100, y: 0, width: 10, height: 10, style: {} },
+    ],
+  };
+  const node = (id: string) => document.querySelector(`[data-element-id="${id}"]`) as Element;
+
+  it('marks the linked elements and reports a click anywhere in one, values still bound', () => {
+    const data = fakeDataSource();
+    const followed: string[] = [];
+    render(
+      <RuntimeView scheme={linked} dataSource={data.source} onLink={(id) => followed.push(id)} />,
+    );
+    expect(node('lamp')).toHaveAttribute('data-link', 'heat-point');
+    expect(node('plain')).not.toHaveAttribute('data-link');
+    data.push([{ id: 'NS-101', value: true, status: 'good', timestamp: 1 }]);
+    expect(node('lamp')).toHaveAttribute('fill', '#3fb54a');
+
+    node('lamp').dispatchEvent(new MouseEvent('click', { bubbles: true }));
+    // Inside a symbol the click lands on a part of its drawing.
+    const part = node('pump').querySelector('text') as Element;
+    part.dispatchEvent(new MouseEvent('click', { bubbles: true }));
+    node('plain').dispatchEvent(new MouseEvent('click', { bubbles: true }));
+    expect(followed).toEqual(['heat-point', 'gas-turbine']);
+  });
+
+  it('follows nothing and marks nothing without a handler', () => {
+    render(<RuntimeView scheme={linked} dataSource={fakeDataSource().source} />);
+    expect(document.querySelectorAll('[data-link]')).toHaveLength(0);
+  });
+});

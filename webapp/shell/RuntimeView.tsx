@@ -1,4 +1,4 @@
-import { useEffect, useLayoutEffect, useRef } from 'react';
+import { useEffect, useLayoutEffect, useRef, type MouseEvent } from 'react';
 import type { DataSource } from '../data';
 import { createBinder } from '../scheme';
 import { useSymbolsVersion } from '../symbols';
@@ -10,6 +10,15 @@ export interface RuntimeViewProps {
   scheme: Scheme;
   dataSource: DataSource;
   className?: string;
+  /**
+   * Follows the links of the elements: linked ones show a pointer, and a click
+   * on one calls this with the id of the scheme it names.
+   */
+  onLink?: (schemeId: string) => void;
+}
+
+function linkOf(element: { link?: unknown }): string | undefined {
+  return typeof element.link === 'string' && element.link !== '' ? element.link : undefined;
 }
 
 /**
@@ -19,7 +28,7 @@ export interface RuntimeViewProps {
  * drawing, set straight into the DOM), so a large scheme opens at the cost of
  * its DOM calls; React owns only the svg.
  */
-export function RuntimeView({ scheme, dataSource, className }: RuntimeViewProps) {
+export function RuntimeView({ scheme, dataSource, className, onLink }: RuntimeViewProps) {
   const nodeMapRef = useRef<NodeMap>(new Map());
   const nodeMap = nodeMapRef.current;
   const svgRef = useRef<SVGSVGElement>(null);
@@ -37,6 +46,28 @@ export function RuntimeView({ scheme, dataSource, className }: RuntimeViewProps)
       else nodeMap.delete(element.id);
     });
   }, [scheme, nodeMap, symbols]);
+
+  const follows = onLink !== undefined;
+  useLayoutEffect(() => {
+    nodeMap.forEach(({ node, element }) => {
+      const link = follows ? linkOf(element) : undefined;
+      if (link !== undefined) {
+        if (node.getAttribute('data-link') !== link) node.setAttribute('data-link', link);
+      } else if (node.hasAttribute('data-link')) {
+        node.removeAttribute('data-link');
+      }
+    });
+  }, [scheme, nodeMap, follows]);
+
+  // One listener for the whole drawing: the element is found from the node clicked.
+  const onClick = (event: MouseEvent<SVGSVGElement>) => {
+    if (!onLink || !(event.target instanceof Element)) return;
+    const node = event.target.closest('[data-element-id]');
+    const id = node?.getAttribute('data-element-id');
+    const entry = id === null || id === undefined ? undefined : nodeMap.get(id);
+    const link = entry && entry.node === node ? linkOf(entry.element) : undefined;
+    if (link !== undefined) onLink(link);
+  };
 
   useLayoutEffect(
     () => () => {
@@ -61,6 +92,7 @@ export function RuntimeView({ scheme, dataSource, className }: RuntimeViewProps)
       width="100%"
       height="100%"
       preserveAspectRatio="xMidYMid meet"
+      onClick={follows ? onClick : undefined}
     />
   );
 }

@@ -7,7 +7,7 @@ export type { SchemeEntry, SchemeRegistry } from './registry';
 export { pointsAttribute, renderElement } from './render';
 export type { NodeCallback } from './render';
 export type { ElementNode, NodeMap } from '../scheme';
-export { workModeOptions } from './AppShell';
+export { findLinkedEntry, workModeOptions } from './AppShell';
 export type { WorkMode } from './AppShell';
 export {
   createSchemeFolder,

@@ -32,15 +32,7 @@ import {
   type SelectedBox,
   type SnapSettings,
 } from './geometry';
-import {
-  contentBounds,
-  drawSelectionFrame,
-  escapeSelectorValue,
-  findDragNodes,
-  readInsets,
-  resizeTransform,
-  type BoxInsets,
-} from './live';
+import { drawSelectionFrame, escapeSelectorValue, findDragNodes, resizeTransform } from './live';
 import { PipeDrawing } from './PipeDrawing';
 import { SelectionLayer, frameRotation } from './SelectionLayer';
 import { VertexHandles, useVertexInsert } from './VertexHandles';
@@ -58,7 +50,6 @@ export type CanvasInteraction =
       current: CanvasPoint;
       snap: SnapSettings;
       nodes: readonly SVGGElement[];
-      insets: BoxInsets;
     }
   | {
       kind: 'resize';
@@ -69,9 +60,8 @@ export type CanvasInteraction =
       rect: Rect;
       rotation?: number;
       node: SVGGElement | null;
-      insets: BoxInsets;
     }
-  | { kind: 'marquee'; start: CanvasPoint; current: CanvasPoint; insets: BoxInsets };
+  | { kind: 'marquee'; start: CanvasPoint; current: CanvasPoint };
 
 type ElementPress = (id: string, event: ReactPointerEvent<SVGGElement>) => void;
 
@@ -162,11 +152,11 @@ export function EditorCanvas() {
     latest.current = { editor, rects };
   });
 
-  const pointAt = useCallback((clientX: number, clientY: number, insets?: BoxInsets) => {
+  const pointAt = useCallback((clientX: number, clientY: number) => {
     const svg = svgRef.current;
     const size = latest.current.editor.state.scheme.size;
     if (!svg) return clientToScheme({ left: 0, top: 0, width: 0, height: 0 }, size, NaN, NaN);
-    return clientToScheme(contentBounds(svg, insets), size, clientX, clientY);
+    return clientToScheme(svg.getBoundingClientRect(), size, clientX, clientY);
   }, []);
 
   // One element for the canvas's life, so that the memoised layer keeps its place.
@@ -229,8 +219,7 @@ export function EditorCanvas() {
       }
       if (origins.size === 0) return;
       const ids = [...origins.keys()];
-      const insets = readInsets(svg);
-      const start = pointAt(event.clientX, event.clientY, insets);
+      const start = pointAt(event.clientX, event.clientY);
       gestureRef.current = {
         kind: 'drag',
         primaryId: origins.has(id) ? id : ids[0],
@@ -241,7 +230,6 @@ export function EditorCanvas() {
         current: start,
         snap: snapOf(state),
         nodes: findDragNodes(svg, ids),
-        insets,
       };
     },
     [pointAt],
@@ -256,20 +244,18 @@ export function EditorCanvas() {
       const id = state.selectedIds[0];
       const element = state.scheme.elements.find((candidate) => candidate.id === id);
       if (!element) return;
-      const insets = readInsets(svg);
       const origin = boxOf(element);
       gestureRef.current = {
         kind: 'resize',
         id: element.id,
         anchor,
         origin,
-        start: pointAt(event.clientX, event.clientY, insets),
+        start: pointAt(event.clientX, event.clientY),
         rect: origin,
         rotation: element.rotation,
         node: svg.querySelector<SVGGElement>(
           `[data-drag-node="${escapeSelectorValue(element.id)}"]`,
         ),
-        insets,
       };
     },
     [pointAt],
@@ -277,16 +263,15 @@ export function EditorCanvas() {
 
   const onBackgroundPress = (event: ReactPointerEvent<SVGSVGElement>) => {
     capturePointer(event.currentTarget, event.pointerId);
-    const insets = readInsets(event.currentTarget);
-    const start = pointAt(event.clientX, event.clientY, insets);
-    gestureRef.current = { kind: 'marquee', start, current: start, insets };
+    const start = pointAt(event.clientX, event.clientY);
+    gestureRef.current = { kind: 'marquee', start, current: start };
     if (!event.shiftKey) editor.dispatch({ type: 'select', ids: [] });
   };
 
   const onPointerMove = (event: ReactPointerEvent<SVGSVGElement>) => {
     const gesture = gestureRef.current;
     if (!gesture) return;
-    const p = pointAt(event.clientX, event.clientY, gesture.insets);
+    const p = pointAt(event.clientX, event.clientY);
     if (gesture.kind === 'drag') {
       const snap = snapOf(latest.current.editor.state);
       const offset = dragOffset(gesture.origins.get(gesture.primaryId), gesture.start, p, snap);
@@ -404,9 +389,6 @@ export function EditorCanvas() {
       width={width * zoom}
       height={height * zoom}
       viewBox={`0 0 ${width} ${height}`}
-      // The drawing fills the content box exactly, so a pointer maps onto it
-      // on each axis alone, even where borders make the box's shape differ.
-      preserveAspectRatio="none"
       onPointerDown={onBackgroundPress}
       onPointerMove={onPointerMove}
       onPointerUp={onPointerEnd}

@@ -2,7 +2,7 @@
 // re-rendered until the gesture ends with one command.
 
 import type { Rect } from '../model';
-import { boxCentre, handlePoint, type ClientBounds, type HandleName } from './geometry';
+import { boxCentre, handlePoint, type HandleName } from './geometry';
 
 /** An element id as it may stand inside a double-quoted attribute selector. */
 export function escapeSelectorValue(id: string): string {
@@ -31,39 +31,6 @@ export function findDragNodes(root: ParentNode, ids: readonly string[]): SVGGEle
     if (node) nodes.push(node);
   }
   return nodes;
-}
-
-/** Border and padding of a box, in client pixels. */
-export interface BoxInsets {
-  left: number;
-  top: number;
-  right: number;
-  bottom: number;
-}
-
-export function readInsets(node: Element): BoxInsets {
-  const style = getComputedStyle(node);
-  const px = (value: string) => {
-    const number = parseFloat(value);
-    return Number.isFinite(number) ? number : 0;
-  };
-  return {
-    left: px(style.borderLeftWidth) + px(style.paddingLeft),
-    top: px(style.borderTopWidth) + px(style.paddingTop),
-    right: px(style.borderRightWidth) + px(style.paddingRight),
-    bottom: px(style.borderBottomWidth) + px(style.paddingBottom),
-  };
-}
-
-/** Where the drawing of the canvas root lies: its bounding box less borders and padding. */
-export function contentBounds(node: Element, insets: BoxInsets = readInsets(node)): ClientBounds {
-  const box = node.getBoundingClientRect();
-  return {
-    left: box.left + insets.left,
-    top: box.top + insets.top,
-    width: Math.max(0, box.width - insets.left - insets.right),
-    height: Math.max(0, box.height - insets.top - insets.bottom),
-  };
 }
 
 /** Transform that draws an element of box `origin` (turned by `rotation`) over `rect`. */

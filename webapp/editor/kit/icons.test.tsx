@@ -3,7 +3,7 @@ import { describe, expect, it } from 'vitest';
 import { Icon, iconPaths } from './icons';
 
 describe('iconPaths', () => {
-  it('holds the 27 icons in their order', () => {
+  it('holds the 28 icons in their order', () => {
     expect(Object.keys(iconPaths)).toEqual([
       'undo',
       'redo',
@@ -32,6 +32,7 @@ describe('iconPaths', () => {
       'rotateCw',
       'copy',
       'paste',
+      'newScheme',
     ]);
   });
 

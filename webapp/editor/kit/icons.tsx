@@ -29,6 +29,7 @@ export const iconPaths = {
   rotateCw: 'M12 5A7 7 0 1 1 5 12M8 15l-3 -3 -3 3',
   copy: 'M9 9h11v11H9zM9 15H4V4h11v5',
   paste: 'M9 3h6v3H9zM5 5h14v16H5z',
+  newScheme: 'M5 3h9l5 5v13H5zM14 3v5h5M12 11v6M9 14h6',
 } as const;
 
 export type IconName = keyof typeof iconPaths;

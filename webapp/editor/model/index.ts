@@ -11,6 +11,7 @@ export type {
   EditorAction,
   EditorActionType,
   EditorState,
+  EditorStateOptions,
   ElementPosition,
   LastPaste,
 } from './state';
@@ -67,3 +68,18 @@ export {
 } from './buffer';
 export type { EditorContextValue, EditorProviderProps } from './context';
 export { EditorContext, EditorProvider, useEditor } from './context';
+export type { CatalogScheme, SchemeCatalog } from './schemes';
+export {
+  createNewScheme,
+  FALLBACK_SCHEME_ID,
+  isSchemeIdTaken,
+  linkNotFoundText,
+  NEW_SCHEME_NAME,
+  NEW_SCHEME_SIZE,
+  NO_SCHEME_CATALOG,
+  SCHEME_ID_MESSAGES,
+  SchemeCatalogContext,
+  schemeIdProblems,
+  schemeSlug,
+  useSchemeCatalog,
+} from './schemes';

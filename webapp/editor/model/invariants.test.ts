@@ -104,6 +104,10 @@ const actionArb: fc.Arbitrary<EditorAction> = fc.oneof(
     .tuple(fc.oneof(side, fc.constant(NaN)), fc.oneof(side, fc.constant(Infinity)))
     .map(([width, height]): EditorAction => ({ type: 'setSchemeSize', size: { width, height } })),
   fc
+    .constantFrom('Test', 'Котельная', '')
+    .map((name): EditorAction => ({ type: 'setSchemeName', name })),
+  fc.constantFrom('test', 'boilers').map((id): EditorAction => ({ type: 'setSchemeId', id })),
+  fc
     .oneof(fc.integer({ min: -5, max: 20 }), fc.constant(2.5))
     .map((gridSize): EditorAction => ({ type: 'setGrid', gridSize })),
   fc.constant<EditorAction>({ type: 'toggleSnap' }),

@@ -2,7 +2,8 @@ import { describe, expect, it } from 'vitest';
 import type { Scheme } from '../../scheme';
 import type { AlignMode } from './arrange';
 import { editorReducer } from './reducer';
-import type { EditorAction, EditorState } from './state';
+import { createNewScheme } from './schemes';
+import { createEditorState, type EditorAction, type EditorState } from './state';
 import { deepFreeze, ids, makeScheme, makeState, pipe, rect } from './testFixtures';
 
 // a, b, c side by side; c on top.
@@ -61,6 +62,8 @@ describe('commands that change nothing return the very same state', () => {
       'setSchemeSize with no finite side',
       { type: 'setSchemeSize', size: { width: NaN, height: Infinity } },
     ],
+    ['setSchemeName to the current name', { type: 'setSchemeName', name: 'Test' }],
+    ['setSchemeId to the current id', { type: 'setSchemeId', id: 'test' }],
     ['setGrid to the current step', { type: 'setGrid', gridSize: 10 }],
     ['setGrid to a step that is not a number', { type: 'setGrid', gridSize: NaN }],
     ['setZoom to the current zoom', { type: 'setZoom', zoom: 1 }],
@@ -106,6 +109,8 @@ describe('history rule', () => {
     ['rotate of unknown ids', { type: 'rotate', ids: ['zz'], direction: 1 }, true],
     ['remove of unknown ids', { type: 'remove', ids: ['zz'] }, true],
     ['setSchemeSize', { type: 'setSchemeSize', size: { width: 500, height: 300 } }, false],
+    ['setSchemeName', { type: 'setSchemeName', name: 'Котельная' }, false],
+    ['setSchemeId', { type: 'setSchemeId', id: 'boiler-house' }, false],
     ['loadScheme', { type: 'loadScheme', scheme: later }, false],
   ])('%s pushes one step', (_, action, sameScheme) => {
     const state = withHistory();
@@ -497,5 +502,37 @@ describe('loadScheme', () => {
     expect(next.clipboardError).toBeUndefined();
     expect(next.lastPaste).toEqual({ json: 'x', offset: 10 });
     expect(editorReducer(next, { type: 'undo' }).scheme).toBe(state.scheme);
+  });
+});
+
+describe('scheme name and id', () => {
+  it('renames and re-identifies a scheme in one undo step each, keeping the other field', () => {
+    const state = threeRects();
+    const renamed = editorReducer(state, { type: 'setSchemeName', name: 'Котельная' });
+    expect([renamed.scheme.name, renamed.scheme.id]).toEqual(['Котельная', 'test']);
+    expect(renamed.scheme.elements).toBe(state.scheme.elements);
+    const changed = editorReducer(renamed, { type: 'setSchemeId', id: 'boiler-house' });
+    expect([changed.scheme.name, changed.scheme.id]).toEqual(['Котельная', 'boiler-house']);
+    expect(changed.past).toEqual([state.scheme, renamed.scheme]);
+    const back = editorReducer(changed, { type: 'undo' });
+    expect([back.scheme.name, back.scheme.id]).toEqual(['Котельная', 'test']);
+    expect(editorReducer(back, { type: 'undo' }).scheme).toBe(state.scheme);
+  });
+
+  it("lets a new scheme's id follow its name until the id is edited by hand", () => {
+    const fresh = createEditorState(createNewScheme(), { idFollowsName: true });
+    expect(fresh.scheme).toMatchObject({ id: 'novaya-skhema', size: { width: 1280, height: 720 } });
+    const named = run(fresh, { type: 'setSchemeName', name: 'Котельная №2' });
+    expect(named.scheme.id).toBe('kotelnaya-2');
+    expect(named.past).toHaveLength(1);
+    // Undoing the rename takes the id back with it.
+    expect(editorReducer(named, { type: 'undo' }).scheme.id).toBe('novaya-skhema');
+    const typed = run(named, { type: 'setSchemeId', id: 'boilers' });
+    const renamedAgain = run(typed, { type: 'setSchemeName', name: 'Котельная №3' });
+    expect(renamedAgain.scheme.id).toBe('boilers');
+    // Neither does it follow after a file is loaded, nor in a scheme opened as it is.
+    const loaded = run(fresh, { type: 'loadScheme', scheme: makeScheme([]) });
+    expect(run(loaded, { type: 'setSchemeName', name: 'Другая' }).scheme.id).toBe('test');
+    expect(run(threeRects(), { type: 'setSchemeName', name: 'Другая' }).scheme.id).toBe('test');
   });
 });

@@ -15,6 +15,7 @@ import {
   type Rect,
 } from './elements';
 import { insertElementVertex, moveElementVertex, removeElementVertex } from './polyline';
+import { schemeSlug } from './schemes';
 import type { EditorAction, EditorState, ElementPosition } from './state';
 
 function isFiniteNumber(value: unknown): value is number {
@@ -265,6 +266,22 @@ function setZoom(state: EditorState, zoom: number): EditorState {
   return next === state.zoom ? state : { ...state, zoom: next };
 }
 
+function setSchemeName(state: EditorState, name: string): EditorState {
+  if (typeof name !== 'string' || name === state.scheme.name) {
+    return state;
+  }
+  const id = state.idFollowsName ? schemeSlug(name) : state.scheme.id;
+  return pushHistory(state, { ...state.scheme, name, id });
+}
+
+function setSchemeId(state: EditorState, id: string): EditorState {
+  if (typeof id !== 'string' || id === state.scheme.id) {
+    return state;
+  }
+  const next = pushHistory(state, { ...state.scheme, id });
+  return next.idFollowsName ? { ...next, idFollowsName: undefined } : next;
+}
+
 function undo(state: EditorState): EditorState {
   if (state.past.length === 0) {
     return state;
@@ -359,6 +376,10 @@ export function editorReducer(state: EditorState, action: EditorAction): EditorS
       }
     case 'setSchemeSize':
       return setSchemeSize(state, action.size);
+    case 'setSchemeName':
+      return setSchemeName(state, action.name);
+    case 'setSchemeId':
+      return setSchemeId(state, action.id);
     case 'setGrid':
       return setGrid(state, action.gridSize);
     case 'toggleSnap':
@@ -366,10 +387,12 @@ export function editorReducer(state: EditorState, action: EditorAction): EditorS
     case 'setZoom':
       return setZoom(state, action.zoom);
     case 'loadScheme':
+      // A loaded file brings an id of its own, which no longer follows the name.
       return {
         ...pushHistory(state, action.scheme),
         selectedIds: noSelection(state),
         clipboardError: undefined,
+        idFollowsName: undefined,
       };
     case 'undo':
       return undo(state);

@@ -28,10 +28,17 @@ export interface EditorState {
   readonly lastPaste?: LastPaste;
   /** Message of the last failed "paste". */
   readonly clipboardError?: string;
+  /** A new scheme's id follows its name until the id is edited by hand. */
+  readonly idFollowsName?: boolean;
 }
 
-export function createEditorState(scheme: Scheme): EditorState {
-  return {
+export interface EditorStateOptions {
+  /** For a new scheme: its id follows its name until edited by hand. */
+  idFollowsName?: boolean;
+}
+
+export function createEditorState(scheme: Scheme, options: EditorStateOptions = {}): EditorState {
+  const state: EditorState = {
     scheme,
     selectedIds: [],
     gridSize: 10,
@@ -40,6 +47,7 @@ export function createEditorState(scheme: Scheme): EditorState {
     past: [],
     future: [],
   };
+  return options.idFollowsName ? { ...state, idFollowsName: true } : state;
 }
 
 export interface ElementPosition {
@@ -66,6 +74,8 @@ export type EditorAction =
   | { type: 'copy' }
   | { type: 'paste'; json?: string }
   | { type: 'setSchemeSize'; size: SchemeSize }
+  | { type: 'setSchemeName'; name: string }
+  | { type: 'setSchemeId'; id: string }
   | { type: 'setGrid'; gridSize: number }
   | { type: 'toggleSnap' }
   | { type: 'setZoom'; zoom: number }

@@ -10,7 +10,13 @@ import {
 } from '../../scheme';
 import { useSymbolEntries } from '../../symbols';
 import { Button, Section } from '../kit';
-import { useEditor, type ElementPatch } from '../model';
+import {
+  schemeIdProblems,
+  useEditor,
+  useSchemeCatalog,
+  type CatalogScheme,
+  type ElementPatch,
+} from '../model';
 import { useLivePoint, usePointCatalog } from './dataSource';
 import {
   commonFields,
@@ -22,7 +28,13 @@ import {
 import { FieldList } from './FieldList';
 import { pointOptions, type PointOption } from './points';
 import { RuleEditor } from './RuleEditor';
-import { AlignButtons, DataBindingSection, SchemeSizeEditor } from './sections';
+import {
+  AlignButtons,
+  DataBindingSection,
+  LinkField,
+  SchemeIdentityEditor,
+  SchemeSizeEditor,
+} from './sections';
 
 const NOTHING_SELECTED =
   'Ничего не выделено. Перетащите элемент из палитры слева на схему или щёлкните по уже размещённому элементу, чтобы увидеть его свойства.';
@@ -34,6 +46,10 @@ function byGroup(fields: readonly FieldDescriptor[], group: FieldDescriptor['gro
   return fields.filter((field) => field.group === group);
 }
 
+function textOf(value: unknown): string {
+  return typeof value === 'string' ? value : '';
+}
+
 function pointIdOf(element: SchemeElement | undefined): string | undefined {
   const pointId: unknown = element?.pointId;
   return typeof pointId === 'string' && pointId !== '' ? pointId : undefined;
@@ -42,6 +58,7 @@ function pointIdOf(element: SchemeElement | undefined): string | undefined {
 export function PropertyInspector() {
   const { state, dispatch } = useEditor();
   const { scheme, selectedIds } = state;
+  const catalog = useSchemeCatalog();
 
   const symbols = useSymbolEntries();
   const symbolOptions = useMemo<FieldOption[]>(
@@ -75,6 +92,13 @@ export function PropertyInspector() {
           {NOTHING_SELECTED}
         </div>
         <Section title="Рабочая область">
+          <SchemeIdentityEditor
+            name={textOf(scheme.name)}
+            id={textOf(scheme.id)}
+            idProblems={schemeIdProblems(scheme.id, catalog.schemes, catalog.ownFileName(scheme))}
+            onName={(name) => dispatch({ type: 'setSchemeName', name })}
+            onId={(id) => dispatch({ type: 'setSchemeId', id })}
+          />
           <SchemeSizeEditor
             size={scheme.size}
             onResize={(size) => dispatch({ type: 'setSchemeSize', size })}
@@ -110,6 +134,7 @@ export function PropertyInspector() {
       el={single}
       symbolOptions={symbolOptions}
       tagOptions={tagOptions}
+      schemes={catalog.schemes}
       live={live}
       onPatch={updateSingle}
       onRemove={() => dispatch({ type: 'remove', ids: [single.id] })}
@@ -121,12 +146,21 @@ interface SingleViewProps {
   el: SchemeElement;
   symbolOptions: readonly FieldOption[];
   tagOptions: readonly PointOption[];
+  schemes: readonly CatalogScheme[];
   live: ReturnType<typeof useLivePoint>;
   onPatch: (patch: ElementPatch) => void;
   onRemove: () => void;
 }
 
-function SingleView({ el, symbolOptions, tagOptions, live, onPatch, onRemove }: SingleViewProps) {
+function SingleView({
+  el,
+  symbolOptions,
+  tagOptions,
+  schemes,
+  live,
+  onPatch,
+  onRemove,
+}: SingleViewProps) {
   const fields = fieldsForType(el.type);
   const conditions: unknown = el.conditions;
   return (
@@ -179,6 +213,9 @@ function SingleView({ el, symbolOptions, tagOptions, live, onPatch, onRemove }: 
             </Button>
           </>
         )}
+      </Section>
+      <Section title="Переход">
+        <LinkField el={el} schemes={schemes} onPatch={onPatch} />
       </Section>
       <Section title="Действия">
         <Button onClick={onRemove}>Удалить элемент</Button>

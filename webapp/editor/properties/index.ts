@@ -27,8 +27,21 @@ export type { PointOption } from './points';
 export { DataSourceContext, useLivePoint, usePointCatalog } from './dataSource';
 export { FieldList } from './FieldList';
 export type { FieldListProps } from './FieldList';
-export { AlignButtons, DataBindingSection, SchemeSizeEditor } from './sections';
-export type { AlignButtonsProps, DataBindingSectionProps, SchemeSizeEditorProps } from './sections';
+export {
+  AlignButtons,
+  DataBindingSection,
+  LinkField,
+  linkOptions,
+  SchemeIdentityEditor,
+  SchemeSizeEditor,
+} from './sections';
+export type {
+  AlignButtonsProps,
+  DataBindingSectionProps,
+  LinkFieldProps,
+  SchemeIdentityEditorProps,
+  SchemeSizeEditorProps,
+} from './sections';
 export {
   extraPropertyCount,
   findRuleProperty,

@@ -1,6 +1,10 @@
+import { useState } from 'react';
 import type { DataSource } from '../../data';
 import type { Scheme } from '../../scheme';
 import { RuntimeView } from '../../shell';
+import { linkNotFoundText, useSchemeCatalog } from '../model';
+
+const problemStyle = { color: 'var(--orvo-alarm)' };
 
 export interface PreviewPaneProps {
   scheme: Scheme;
@@ -13,12 +17,26 @@ export interface PreviewPaneProps {
  * of the scheme by restarting its binder.
  */
 export function PreviewPane({ scheme, dataSource }: PreviewPaneProps) {
+  const { openScheme } = useSchemeCatalog();
+  const [problem, setProblem] = useState<string>();
+  const onLink = (id: string) => setProblem(openScheme?.(id) ? undefined : linkNotFoundText(id));
   return (
-    <div
-      data-testid="preview"
-      style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
-    >
-      <RuntimeView scheme={scheme} dataSource={dataSource} />
-    </div>
+    <>
+      {problem !== undefined && (
+        <div role="status" data-testid="link-problem" style={problemStyle}>
+          {problem}
+        </div>
+      )}
+      <div
+        data-testid="preview"
+        style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
+      >
+        <RuntimeView
+          scheme={scheme}
+          dataSource={dataSource}
+          onLink={openScheme ? onLink : undefined}
+        />
+      </div>
+    </>
   );
 }

@@ -2,6 +2,7 @@ import {
   forwardRef,
   useEffect,
   useImperativeHandle,
+  useMemo,
   useRef,
   useState,
   type ForwardedRef,
@@ -9,8 +10,16 @@ import {
 import type { DataSource } from '../../data';
 import type { Scheme } from '../../scheme';
 import { DataSourceContext } from '../properties';
-import { createEditorState, EditorProvider } from '../model';
 import {
+  createEditorState,
+  EditorProvider,
+  SchemeCatalogContext,
+  useEditor,
+  type CatalogScheme,
+  type SchemeCatalog,
+} from '../model';
+import {
+  schemeFileName,
   SchemeDiskFileContext,
   SchemeFilesProvider,
   useSchemeFiles,
@@ -26,6 +35,8 @@ export interface SchemeEditorHandle {
   hasUnsavedEdits(): boolean;
   /** Saves the scheme as the toolbar's save does; false when that fails (the toolbar shows why). */
   save(): boolean;
+  /** The scheme as it is now, edits included. */
+  scheme(): Scheme;
 }
 
 export interface SchemeEditorProps {
@@ -33,27 +44,76 @@ export interface SchemeEditorProps {
   previewDataSource: DataSource;
   /** The scheme folder's file the scheme came from, if it came from there. */
   diskFile?: SchemeDiskFile;
+  /** The station's schemes: what links may name and which ids are taken. */
+  schemes?: readonly CatalogScheme[];
+  /** Whether saving puts the scheme into the station's scheme folder. */
+  savesToFolder?: boolean;
+  /** Whether the scheme is a new one, whose id follows its name until edited. */
+  isNew?: boolean;
+  /** Offers "Новая схема": the application replaces this editor by one of a new scheme. */
+  onNewScheme?: () => void;
+  /** Opens the scheme a link of the preview names; false when there is none. */
+  onOpenScheme?: (id: string) => boolean;
+  /** Told the scheme's name whenever it changes, for the title above the editor. */
+  onNameChange?: (name: string) => void;
 }
+
+const NO_SCHEMES: readonly CatalogScheme[] = [];
 
 /** An editor of one scheme; its edits live only here until saved to a file. */
 export const SchemeEditor = forwardRef<SchemeEditorHandle, SchemeEditorProps>(function SchemeEditor(
-  { initialScheme, previewDataSource, diskFile },
+  {
+    initialScheme,
+    previewDataSource,
+    diskFile,
+    schemes = NO_SCHEMES,
+    savesToFolder = false,
+    isNew = false,
+    onNewScheme,
+    onOpenScheme,
+    onNameChange,
+  },
   ref,
 ) {
-  const [initial] = useState(() => createEditorState(initialScheme));
+  const [initial] = useState(() => createEditorState(initialScheme, { idFollowsName: isNew }));
+  const fileName = diskFile?.fileName;
+  const catalog = useMemo<SchemeCatalog>(
+    () => ({
+      schemes,
+      savesToFolder,
+      // Saving proposes the scheme's own file, else a file named after it.
+      ownFileName: (scheme) => fileName ?? schemeFileName(scheme),
+      newScheme: onNewScheme,
+      openScheme: onOpenScheme,
+    }),
+    [schemes, savesToFolder, fileName, onNewScheme, onOpenScheme],
+  );
   return (
     <EditorProvider initial={initial}>
       <DataSourceContext.Provider value={previewDataSource}>
-        <SchemeDiskFileContext.Provider value={diskFile}>
-          <SchemeFilesProvider>
-            <UnsavedEdits handleRef={ref} />
-            <EditorLayout previewDataSource={previewDataSource} />
-          </SchemeFilesProvider>
-        </SchemeDiskFileContext.Provider>
+        <SchemeCatalogContext.Provider value={catalog}>
+          <SchemeDiskFileContext.Provider value={diskFile}>
+            <SchemeFilesProvider>
+              <UnsavedEdits handleRef={ref} />
+              {onNameChange && <NameReport onNameChange={onNameChange} />}
+              <EditorLayout previewDataSource={previewDataSource} />
+            </SchemeFilesProvider>
+          </SchemeDiskFileContext.Provider>
+        </SchemeCatalogContext.Provider>
       </DataSourceContext.Provider>
     </EditorProvider>
   );
 });
+
+function NameReport({ onNameChange }: { onNameChange: (name: string) => void }) {
+  const name = useEditor().state.scheme.name;
+  const latest = useRef(onNameChange);
+  latest.current = onNameChange;
+  useEffect(() => {
+    latest.current(name);
+  }, [name]);
+  return null;
+}
 
 interface UnsavedEditsProps {
   handleRef: ForwardedRef<SchemeEditorHandle>;
@@ -65,8 +125,11 @@ interface UnsavedEditsProps {
  */
 function UnsavedEdits({ handleRef }: UnsavedEditsProps) {
   const files = useSchemeFiles();
+  const { scheme } = useEditor().state;
   const latest = useRef(files);
   latest.current = files;
+  const current = useRef(scheme);
+  current.current = scheme;
   const changed = files?.changed ?? false;
 
   useImperativeHandle(
@@ -74,6 +137,7 @@ function UnsavedEdits({ handleRef }: UnsavedEditsProps) {
     () => ({
       hasUnsavedEdits: () => latest.current?.hasUnsavedEdits() ?? false,
       save: () => latest.current?.save() ?? false,
+      scheme: () => current.current,
     }),
     [],
   );

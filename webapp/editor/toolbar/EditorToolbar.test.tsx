@@ -1,7 +1,18 @@
 import { act, fireEvent, render, screen, waitFor, within } from '@testing-library/react';
 import { afterEach, describe, expect, it, vi } from 'vitest';
 import type { Scheme, SchemeElement } from '../../scheme';
-import { createEditorState, EditorProvider, useEditor, type EditorState } from '../model';
+import {
+  createEditorState,
+  EditorProvider,
+  NO_SCHEME_CATALOG,
+  SchemeCatalogContext,
+  useEditor,
+  type EditorContextValue,
+  type EditorState,
+  type SchemeCatalog,
+} from '../model';
+
+type EditorDispatch = EditorContextValue['dispatch'];
 import { EditorToolbar } from './EditorToolbar';
 import { SchemeFilesProvider, useSchemeFiles } from './schemeFiles';
 import { PAGE_BUFFER_HINT } from './SelectionActions';
@@ -15,20 +26,32 @@ function scheme(elements: SchemeElement[], name = 'Схема'): Scheme {
 }
 
 /** Renders the toolbar in an editor and keeps hold of the latest editor state. */
-function renderToolbar(initial: Partial<EditorState> & { scheme?: Scheme } = {}, preview = false) {
+function renderToolbar(
+  initial: Partial<EditorState> & { scheme?: Scheme } = {},
+  preview = false,
+  catalog: SchemeCatalog = NO_SCHEME_CATALOG,
+) {
   const state: EditorState = { ...createEditorState(initial.scheme ?? scheme([])), ...initial };
-  const latest: { state: EditorState; unsaved: boolean } = { state, unsaved: false };
+  const latest: { state: EditorState; unsaved: boolean; dispatch: EditorDispatch } = {
+    state,
+    unsaved: false,
+    dispatch: () => {},
+  };
   function Probe() {
-    latest.state = useEditor().state;
+    const editor = useEditor();
+    latest.state = editor.state;
+    latest.dispatch = editor.dispatch;
     latest.unsaved = useSchemeFiles()?.hasUnsavedEdits() ?? false;
     return null;
   }
   const view = render(
     <EditorProvider initial={state}>
-      <SchemeFilesProvider>
-        <EditorToolbar preview={preview} />
-        <Probe />
-      </SchemeFilesProvider>
+      <SchemeCatalogContext.Provider value={catalog}>
+        <SchemeFilesProvider>
+          <EditorToolbar preview={preview} />
+          <Probe />
+        </SchemeFilesProvider>
+      </SchemeCatalogContext.Provider>
     </EditorProvider>,
   );
   return { ...view, latest };
@@ -313,6 +336,51 @@ describe('scheme files', () => {
     fireEvent.click(button('Сохранить схему в файл'));
     expect(clicks).toEqual(['Загруженная.json']);
     expect(screen.queryByTestId('import-error')).toBeNull();
+  });
+
+  it('refuses a save into the scheme folder while another scheme holds the id', () => {
+    const clicks = stubDownload();
+    const station: SchemeCatalog = {
+      ...NO_SCHEME_CATALOG,
+      schemes: [
+        { id: 's', name: 'Встроенная' },
+        { id: 'boilers', name: 'Котельная', fileName: 'Котельная.json' },
+      ],
+      savesToFolder: true,
+      ownFileName: (saved) => `${saved.name}.json`,
+    };
+    const { latest } = renderToolbar({ scheme: valid }, false, station);
+    fireEvent.click(button('Сохранить схему в файл'));
+    expect(clicks).toEqual([]);
+    expect(screen.getByTestId('import-error')).toHaveTextContent(
+      'Схема не сохранена: идентификатор «s» уже занят',
+    );
+    // The file it is saved into is its own: overwriting it makes no second scheme.
+    act(() => latest.dispatch({ type: 'setSchemeId', id: 'boilers' }));
+    act(() => latest.dispatch({ type: 'setSchemeName', name: 'Котельная' }));
+    fireEvent.click(button('Сохранить схему в файл'));
+    expect(clicks).toEqual(['Котельная.json']);
+    expect(screen.queryByTestId('import-error')).toBeNull();
+  });
+
+  it('saves a scheme with a taken id where saving does not go into the folder', () => {
+    const clicks = stubDownload();
+    const browser: SchemeCatalog = {
+      ...NO_SCHEME_CATALOG,
+      schemes: [{ id: 's', name: 'Встроенная' }],
+    };
+    renderToolbar({ scheme: valid }, false, browser);
+    fireEvent.click(button('Сохранить схему в файл'));
+    expect(clicks).toEqual(['Загруженная.json']);
+  });
+
+  it('offers "Новая схема" only where the application can start one', () => {
+    renderToolbar();
+    expect(screen.queryByRole('button', { name: 'Новая схема' })).toBeNull();
+    const newScheme = vi.fn();
+    renderToolbar({}, false, { ...NO_SCHEME_CATALOG, newScheme });
+    fireEvent.click(button('Новая схема'));
+    expect(newScheme).toHaveBeenCalledTimes(1);
   });
 
   it('shows "Ошибка сохранения схемы" when saving fails without a message', () => {

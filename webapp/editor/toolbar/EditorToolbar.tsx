@@ -1,6 +1,6 @@
 import { useRef, useState, type ChangeEvent } from 'react';
 import { Button, IconButton, Toggle, Toolbar, ToolbarGap, ToolbarSeparator } from '../kit';
-import { useEditor, ZOOM_FACTOR } from '../model';
+import { useEditor, useSchemeCatalog, ZOOM_FACTOR } from '../model';
 import { DiskFileNotice } from './diskFile';
 import { PipeToolButton } from './PipeToolButton';
 import { SchemeFilesProvider, useSchemeFiles } from './schemeFiles';
@@ -34,6 +34,7 @@ export function EditorToolbar({ preview }: EditorToolbarProps) {
 function ToolbarItems({ preview }: EditorToolbarProps) {
   const { state, dispatch } = useEditor();
   const files = useSchemeFiles();
+  const catalog = useSchemeCatalog();
   const fileInput = useRef<HTMLInputElement>(null);
 
   const onFileChosen = async (event: ChangeEvent<HTMLInputElement>) => {
@@ -73,6 +74,9 @@ function ToolbarItems({ preview }: EditorToolbarProps) {
         onClick={() => dispatch({ type: 'redo' })}
       />
       <ToolbarSeparator />
+      {catalog.newScheme && (
+        <IconButton icon="newScheme" label="Новая схема" onClick={catalog.newScheme} />
+      )}
       <IconButton icon="save" label="Сохранить схему в файл" onClick={() => files?.save()} />
       <IconButton
         icon="open"

@@ -8,7 +8,7 @@
 
 import { createContext, useContext, useRef, useState, type ReactNode } from 'react';
 import type { Scheme } from '../../scheme';
-import { useEditor } from '../model';
+import { isSchemeIdTaken, SCHEME_ID_MESSAGES, useEditor, useSchemeCatalog } from '../model';
 import { useSchemeDiskFile } from './diskFileContext';
 import {
   failureMessage,
@@ -51,6 +51,7 @@ export function SchemeFilesProvider({ children }: SchemeFilesProviderProps) {
   const compared = useRef<{ scheme: Scheme; saved: Scheme; differs: boolean } | null>(null);
   const current = state.scheme;
   const diskFile = useSchemeDiskFile();
+  const catalog = useSchemeCatalog();
 
   const value: SchemeFilesValue = {
     fileMessage,
@@ -66,6 +67,16 @@ export function SchemeFilesProvider({ children }: SchemeFilesProviderProps) {
     },
     save() {
       const scheme = state.scheme;
+      // In the scheme folder a second scheme with the id would clash with the first.
+      const id: unknown = scheme.id;
+      if (
+        catalog.savesToFolder &&
+        typeof id === 'string' &&
+        isSchemeIdTaken(id, catalog.schemes, catalog.ownFileName(scheme))
+      ) {
+        setFileMessage(SCHEME_ID_MESSAGES.notSaved(id));
+        return false;
+      }
       try {
         saveSchemeFile(scheme, diskFile?.fileName);
       } catch (error) {
