@@ -383,7 +383,10 @@ void MainWindow::saveDownload(QWebEngineDownloadRequest *download)
         return;
     if (download->isSavePageDownload() || download->page() != page
         || !isBuiltInApplicationBlob(download->url())) {
+        const QUrl refused = download->url();
         refuseDownload(download);
+        reportSave(
+            refused, QStringLiteral("failed"), tr("Only the application's own saves are written"));
         return;
     }
     const QUrl url = download->url();

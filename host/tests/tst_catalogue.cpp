@@ -78,6 +78,8 @@ constexpr Message messages[] = {
     { "WebViewLogDialog", "WebView log", "WebView сообщения" },
     { "WebViewLogDialog", "Clear", "Очистить" },
     { "WebViewLogDialog", "Close", "Закрыть" },
+    { "MainWindow", "Only the application's own saves are written",
+        "Записываются только собственные сохранения приложения" },
     { "MainWindow", "Download refused: only the built-in application saves files\n%1",
         "Загрузка отклонена: сохранять файлы может только встроенное приложение\n%1" },
     { "MainWindow", "The save was cancelled", "Сохранение отменено" },

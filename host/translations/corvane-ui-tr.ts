@@ -117,6 +117,10 @@ Resource directory: %2</source>
         <source>The save was cancelled</source>
         <translation>Сохранение отменено</translation>
     </message>
+    <message>
+        <source>Only the application&apos;s own saves are written</source>
+        <translation>Записываются только собственные сохранения приложения</translation>
+    </message>
 </context>
 <context>
     <name>ExternalContentHandler</name>

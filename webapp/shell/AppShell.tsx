@@ -237,8 +237,16 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
 
   const saveAndContinue = () => {
     if (!pending) return;
-    // A failed save keeps the editor and the question; the toolbar tells why.
-    if (editorRef.current?.save() ?? true) carryOut(pending);
+    // A failed or cancelled save keeps the editor and the question; the
+    // toolbar tells why a save failed.
+    const editor = editorRef.current;
+    if (!editor) {
+      carryOut(pending);
+      return;
+    }
+    void editor.save().then((written) => {
+      if (written) carryOut(pending);
+    });
   };
 
   return (

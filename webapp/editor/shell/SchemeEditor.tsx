@@ -33,8 +33,11 @@ export const UNSAVED_EDITS_TEXT = 'Схема изменена и не сохр�
 export interface SchemeEditorHandle {
   /** Whether the scheme differs from the one last opened, saved or loaded. */
   hasUnsavedEdits(): boolean;
-  /** Saves the scheme as the toolbar's save does; false when that fails (the toolbar shows why). */
-  save(): boolean;
+  /**
+   * Saves the scheme as the toolbar's save does; true once written, false when
+   * that fails (the toolbar shows why) or the save is cancelled.
+   */
+  save(): Promise<boolean>;
   /** The scheme as it is now, edits included. */
   scheme(): Scheme;
 }
@@ -136,7 +139,7 @@ function UnsavedEdits({ handleRef }: UnsavedEditsProps) {
     handleRef,
     () => ({
       hasUnsavedEdits: () => latest.current?.hasUnsavedEdits() ?? false,
-      save: () => latest.current?.save() ?? false,
+      save: () => latest.current?.save() ?? Promise.resolve(false),
       scheme: () => current.current,
     }),
     [],

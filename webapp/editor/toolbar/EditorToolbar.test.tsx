@@ -14,6 +14,7 @@ import {
 
 type EditorDispatch = EditorContextValue['dispatch'];
 import { EditorToolbar } from './EditorToolbar';
+import { SAVE_RESULT_EVENT } from './saveResult';
 import { SchemeFilesProvider, useSchemeFiles } from './schemeFiles';
 import { PAGE_BUFFER_HINT } from './SelectionActions';
 
@@ -30,6 +31,7 @@ function renderToolbar(
   initial: Partial<EditorState> & { scheme?: Scheme } = {},
   preview = false,
   catalog: SchemeCatalog = NO_SCHEME_CATALOG,
+  savesReported = false,
 ) {
   const state: EditorState = { ...createEditorState(initial.scheme ?? scheme([])), ...initial };
   const latest: { state: EditorState; unsaved: boolean; dispatch: EditorDispatch } = {
@@ -47,7 +49,7 @@ function renderToolbar(
   const view = render(
     <EditorProvider initial={state}>
       <SchemeCatalogContext.Provider value={catalog}>
-        <SchemeFilesProvider>
+        <SchemeFilesProvider savesReported={savesReported}>
           <EditorToolbar preview={preview} />
           <Probe />
         </SchemeFilesProvider>
@@ -494,6 +496,41 @@ describe('scheme files', () => {
     fireEvent.click(button('Отменить'));
     expect(latest.unsaved).toBe(true);
   });
+
+  it.each([
+    ['written', 'pump.json', false, null],
+    ['cancelled', '', true, null],
+    ['failed', 'No space left on device', true, 'Ошибка сохранения схемы: No space left on device'],
+  ] as const)(
+    'inside the program counts a save as saved only once the file is written: %s',
+    async (outcome, detail, stillUnsaved, message) => {
+      stubDownload();
+      const { latest } = renderToolbar(
+        { scheme: scheme([rect('a')]), selectedIds: ['a'] },
+        false,
+        NO_SCHEME_CATALOG,
+        true,
+      );
+      fireEvent.click(button('Повернуть по часовой стрелке на 45°'));
+      fireEvent.click(button('Сохранить схему в файл'));
+      expect(latest.unsaved).toBe(true);
+      const report = (url: string) =>
+        act(() => {
+          window.dispatchEvent(
+            new CustomEvent(SAVE_RESULT_EVENT, { detail: { url, outcome, detail } }),
+          );
+        });
+      // A report of another download says nothing of this one.
+      report('blob:other');
+      await settle();
+      expect(latest.unsaved).toBe(true);
+      report('blob:x');
+      await settle();
+      expect(latest.unsaved).toBe(stillUnsaved);
+      if (message) expect(screen.getByTestId('import-error')).toHaveTextContent(message);
+      else expect(screen.queryByTestId('import-error')).toBeNull();
+    },
+  );
 
   it('counts edits that cancel each other out as saved', () => {
     const { latest } = renderToolbar({

@@ -23,6 +23,8 @@ export {
   serializeSchemeFile,
   UNNAMED_SCHEME_FILE,
 } from './schemeFile';
+export { awaitSaveResult, hostReportsSaves, SAVE_RESULT_EVENT } from './saveResult';
+export type { SaveOutcome, SaveResult } from './saveResult';
 export { SchemeFilesContext, SchemeFilesProvider, useSchemeFiles } from './schemeFiles';
 export type { SchemeFilesProviderProps, SchemeFilesValue } from './schemeFiles';
 export { DISK_NOTICE_TEXTS, DiskFileNotice } from './diskFile';

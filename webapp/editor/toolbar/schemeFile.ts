@@ -16,6 +16,8 @@ export const SCHEME_FILE_MESSAGES = {
   invalidJson: 'invalid JSON',
   readError: 'read error',
   saveFailed: 'Ошибка сохранения схемы',
+  writeFailed: (reason: string) =>
+    reason ? `Ошибка сохранения схемы: ${reason}` : 'Ошибка сохранения схемы',
   loadFailed: 'Ошибка загрузки схемы',
 } as const;
 
@@ -99,8 +101,8 @@ export function readFileText(file: Blob): Promise<string> {
   });
 }
 
-/** Offers a text as a download under the given name. */
-export function downloadText(text: string, fileName: string, type = SCHEME_FILE_TYPE): void {
+/** Offers a text as a download under the given name; gives the download's object address. */
+export function downloadText(text: string, fileName: string, type = SCHEME_FILE_TYPE): string {
   const url = URL.createObjectURL(new Blob([text], { type }));
   const link = document.createElement('a');
   link.href = url;
@@ -113,14 +115,16 @@ export function downloadText(text: string, fileName: string, type = SCHEME_FILE_
     link.remove();
     URL.revokeObjectURL(url);
   }
+  return url;
 }
 
 /**
  * Saves the scheme by download, under `fileName` when given (the file it was
- * opened from); fails as `serializeSchemeFile` does.
+ * opened from); fails as `serializeSchemeFile` does. Gives the download's
+ * object address, by which the program reports the save.
  */
-export function saveSchemeFile(scheme: Scheme, fileName?: string): void {
-  downloadText(serializeSchemeFile(scheme), fileName ?? schemeFileName(scheme));
+export function saveSchemeFile(scheme: Scheme, fileName?: string): string {
+  return downloadText(serializeSchemeFile(scheme), fileName ?? schemeFileName(scheme));
 }
 
 /** The message a failed save or load shows. */

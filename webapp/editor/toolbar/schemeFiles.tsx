@@ -17,6 +17,7 @@ import {
   saveSchemeFile,
   SCHEME_FILE_MESSAGES,
 } from './schemeFile';
+import { awaitSaveResult, hostReportsSaves } from './saveResult';
 
 export interface SchemeFilesValue {
   /** Message of the last failed save or load; nothing after a success. */
@@ -28,8 +29,12 @@ export interface SchemeFilesValue {
   changed: boolean;
   /** Whether the scheme's content differs from the one last opened, saved or loaded. */
   hasUnsavedEdits(): boolean;
-  /** Saves the current scheme by download; false when it fails (the message is set). */
-  save(): boolean;
+  /**
+   * Saves the current scheme by download; true once the file is written (at
+   * once outside the program), false when the save fails (the message is set)
+   * or is cancelled in the program's dialog.
+   */
+  save(): Promise<boolean>;
   /** Loads a chosen file into the editor as one undoable step. */
   load(file: Blob): Promise<void>;
   /** The scheme as it was last opened, saved or loaded. */
@@ -42,9 +47,14 @@ export const SchemeFilesContext = createContext<SchemeFilesValue | null>(null);
 
 export interface SchemeFilesProviderProps {
   children?: ReactNode;
+  /** Whether the program reports what became of each save; by default inside it. */
+  savesReported?: boolean;
 }
 
-export function SchemeFilesProvider({ children }: SchemeFilesProviderProps) {
+export function SchemeFilesProvider({
+  children,
+  savesReported = hostReportsSaves(),
+}: SchemeFilesProviderProps) {
   const { state, dispatch } = useEditor();
   const [savedScheme, setSavedScheme] = useState<Scheme>(state.scheme);
   const [fileMessage, setFileMessage] = useState<string | undefined>(undefined);
@@ -75,17 +85,36 @@ export function SchemeFilesProvider({ children }: SchemeFilesProviderProps) {
         isSchemeIdTaken(id, catalog.schemes, catalog.ownFileName(scheme))
       ) {
         setFileMessage(SCHEME_ID_MESSAGES.notSaved(id));
-        return false;
+        return Promise.resolve(false);
       }
+      let url: string;
       try {
-        saveSchemeFile(scheme, diskFile?.fileName);
+        url = saveSchemeFile(scheme, diskFile?.fileName);
       } catch (error) {
         setFileMessage(failureMessage(error, SCHEME_FILE_MESSAGES.saveFailed));
-        return false;
+        return Promise.resolve(false);
       }
-      setFileMessage(undefined);
-      setSavedScheme(scheme);
-      return true;
+      const saved = () => {
+        setFileMessage(undefined);
+        setSavedScheme(scheme);
+        return true;
+      };
+      if (!savesReported) return Promise.resolve(saved());
+      return awaitSaveResult(url).then((result) => {
+        switch (result.outcome) {
+          case 'written':
+            return saved();
+          case 'cancelled':
+            return false;
+          case 'failed':
+            setFileMessage(SCHEME_FILE_MESSAGES.writeFailed(result.detail));
+            return false;
+          default: {
+            const never: never = result.outcome;
+            return never;
+          }
+        }
+      });
     },
     async load(file) {
       let scheme: Scheme;
