@@ -2,9 +2,13 @@
 
 #include "webconsolepage.h"
 
+#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTranslator>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
 
 namespace {
 
@@ -13,8 +17,32 @@ namespace {
 class ProbePage : public WebConsolePage
 {
 public:
+    using WebConsolePage::acceptNavigationRequest;
+    using WebConsolePage::javaScriptAlert;
+    using WebConsolePage::javaScriptConfirm;
     using WebConsolePage::javaScriptConsoleMessage;
     using WebConsolePage::WebConsolePage;
+};
+
+// Closes every modal dialog as soon as it shows, and counts them.
+class DialogCloser : public QObject
+{
+public:
+    DialogCloser()
+    {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, this, [this] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                ++closed;
+                modal->close();
+            }
+        });
+        timer.start();
+    }
+    int closed = 0;
+
+private:
+    QTimer timer;
 };
 
 // Any lookup answers with a marked text, so the level titles can be seen
@@ -42,6 +70,10 @@ private slots:
     void titlesLevelsAndKeepsValuesLiteral_data();
     void titlesLevelsAndKeepsValuesLiteral();
     void looksTitleUpForEveryMessage();
+    void keepsEachPageToItsOwnContent_data();
+    void keepsEachPageToItsOwnContent();
+    void reportsARefusedAddressOnce();
+    void rationsDialogsOfExternalContent();
 };
 
 void TestWebConsolePage::formatsConsoleMessagesOfRealPage()
@@ -134,6 +166,115 @@ void TestWebConsolePage::looksTitleUpForEveryMessage()
         QStringLiteral("<WebConsolePage:JavaScript error>\nSource: s, line 1\nm"));
     QCOMPARE(
         messages.at(1).at(0).toString(), QStringLiteral("JavaScript error\nSource: s, line 1\nm"));
+}
+
+void TestWebConsolePage::keepsEachPageToItsOwnContent_data()
+{
+    QTest::addColumn<bool>("builtIn");
+    QTest::addColumn<QUrl>("url");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("mainFrame");
+    QTest::addColumn<bool>("accepted");
+
+    const QUrl app(QStringLiteral("qrc:/mvp/index.html"));
+    const QUrl web(QStringLiteral("https://plant.invalid/"));
+    const int typed = QWebEnginePage::NavigationTypeTyped;
+    const int link = QWebEnginePage::NavigationTypeLinkClicked;
+    const int reload = QWebEnginePage::NavigationTypeReload;
+    const int other = QWebEnginePage::NavigationTypeOther;
+    QTest::newRow("built-in: loaded by the host") << true << app << typed << true << true;
+    QTest::newRow("built-in: reloaded") << true << app << reload << true << true;
+    QTest::newRow("built-in: navigated by a script") << true << app << link << true << false;
+    QTest::newRow("built-in: itself in a frame") << true << app << typed << false << false;
+    QTest::newRow("built-in: a web address") << true << web << typed << true << false;
+    QTest::newRow("built-in: a web frame") << true << web << other << false << false;
+    QTest::newRow("built-in: other resources")
+        << true << QUrl(QStringLiteral("qrc:/tr/corvane-ui-tr.qm")) << typed << true << false;
+    QTest::newRow("external: a web address") << false << web << typed << true << true;
+    QTest::newRow("external: an application file")
+        << false << QUrl(QStringLiteral("corvane://content/mvp/index.html")) << typed << true
+        << true;
+    QTest::newRow("external: a web frame") << false << web << other << false << true;
+    QTest::newRow("external: the built-in application") << false << app << link << true << false;
+    QTest::newRow("external: even when typed") << false << app << typed << true << false;
+    QTest::newRow("external: the built-in application framed")
+        << false << app << other << false << false;
+    QTest::newRow("external: any resource")
+        << false << QUrl(QStringLiteral("qrc:/mvp/assets/index.js")) << other << false << false;
+}
+
+void TestWebConsolePage::keepsEachPageToItsOwnContent()
+{
+    QFETCH(bool, builtIn);
+    QFETCH(QUrl, url);
+    QFETCH(int, type);
+    QFETCH(bool, mainFrame);
+    QFETCH(bool, accepted);
+
+    QWebEngineProfile profile;
+    ProbePage page(&profile,
+        builtIn ? WebConsolePage::Content::BuiltInApplication : WebConsolePage::Content::External);
+    QSignalSpy refused(&page, &WebConsolePage::refused);
+    QCOMPARE(page.acceptNavigationRequest(url, QWebEnginePage::NavigationType(type), mainFrame),
+        accepted);
+    QCOMPARE(refused.size(), accepted ? 0 : 1);
+    if (!accepted)
+        QVERIFY(refused.at(0).at(0).toString().contains(url.toDisplayString()));
+}
+
+void TestWebConsolePage::reportsARefusedAddressOnce()
+{
+    QWebEngineProfile profile;
+    ProbePage page(&profile, WebConsolePage::Content::External);
+    QSignalSpy refused(&page, &WebConsolePage::refused);
+    const QUrl app(QStringLiteral("qrc:/mvp/index.html"));
+    for (int i = 0; i < 50; ++i)
+        QVERIFY(!page.acceptNavigationRequest(app, QWebEnginePage::NavigationTypeOther, false));
+    QVERIFY(!page.acceptNavigationRequest(
+        QUrl(QStringLiteral("qrc:/mvp/other.html")), QWebEnginePage::NavigationTypeOther, true));
+    QCOMPARE(refused.size(), 2);
+    QCOMPARE(refused.at(0).at(0).toString(),
+        QStringLiteral("Navigation refused: only the built-in application may show "
+                       "qrc:/mvp/index.html"));
+}
+
+void TestWebConsolePage::rationsDialogsOfExternalContent()
+{
+    QWebEngineProfile profile;
+    const QUrl origin(QStringLiteral("https://plant.invalid"));
+    const QString unloadQuestion = QStringLiteral(
+        "Are you sure you want to leave this page? Changes that you made may not be saved.");
+    {
+        ProbePage page(&profile, WebConsolePage::Content::External);
+        // The engine shows a page's dialogs over its view.
+        QWebEngineView view;
+        view.setPage(&page);
+        QSignalSpy refused(&page, &WebConsolePage::refused);
+        DialogCloser closer;
+        for (int i = 0; i < 12; ++i)
+            page.javaScriptAlert(origin, QStringLiteral("again"));
+        QCOMPARE(closer.closed, WebConsolePage::maxDialogs);
+        // Dropped questions: a page's own confirm is declined, while the
+        // engine's before-unload question lets the page go.
+        QVERIFY(!page.javaScriptConfirm(origin, QStringLiteral("sure?")));
+        QVERIFY(page.javaScriptConfirm(origin, unloadQuestion));
+        QCOMPARE(closer.closed, WebConsolePage::maxDialogs);
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused.at(0).at(0).toString(),
+            QStringLiteral("Dialogs of https://plant.invalid dropped: more than 3 within 10 s"));
+    }
+    {
+        // The built-in application's own questions are never rationed.
+        ProbePage page(&profile, WebConsolePage::Content::BuiltInApplication);
+        QWebEngineView view;
+        view.setPage(&page);
+        QSignalSpy refused(&page, &WebConsolePage::refused);
+        DialogCloser closer;
+        for (int i = 0; i < 6; ++i)
+            page.javaScriptAlert(origin, QStringLiteral("again"));
+        QCOMPARE(closer.closed, 6);
+        QCOMPARE(refused.size(), 0);
+    }
 }
 
 QTEST_MAIN(TestWebConsolePage)

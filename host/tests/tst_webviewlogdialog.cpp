@@ -71,6 +71,9 @@ private slots:
     void entryTakesOneBlockPerLinePlusSeparator_data();
     void entryTakesOneBlockPerLinePlusSeparator();
     void stampsEntryWithLocalTime();
+    void cutsAnOverlongEntry_data();
+    void cutsAnOverlongEntry();
+    void aMegabyteLineCostsLittle();
     void keepsNewestTwoThousandBlocks();
     void floodKeepsTheNewestEntriesInOrder();
     void clearEmptiesViewAndNextEntryStartsAtTop();
@@ -149,6 +152,50 @@ void TestWebViewLogDialog::stampsEntryWithLocalTime()
     QVERIFY2(stamped.isValid(), qPrintable(first));
     QVERIFY(stamped >= before.addMSecs(-before.time().msec()));
     QVERIFY(stamped <= after);
+}
+
+void TestWebViewLogDialog::cutsAnOverlongEntry_data()
+{
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("expected");
+
+    const qsizetype limit = WebViewLogDialog::maximumEntryLength;
+    const QString full(limit, QLatin1Char('a'));
+    QTest::newRow("exactly the limit") << full << full;
+    QTest::newRow("one over") << full + QLatin1Char('b') << full + "… (1 more characters)";
+    QTest::newRow("a megabyte") << QString(1 << 20, QLatin1Char('a'))
+                                << full + "… (1032192 more characters)";
+    // A character outside the basic plane straddling the cut goes whole.
+    const QString pair = QString::fromUtf8("\xF0\x9F\x94\xA5");
+    const QString straddling = QString(limit - 1, QLatin1Char('a')) + pair + "zz";
+    QTest::newRow("a surrogate pair at the cut")
+        << straddling << QString(limit - 1, QLatin1Char('a')) + "… (4 more characters)";
+    QTest::newRow("placeholders stay text") << QString(limit, QLatin1Char('%'))
+            + "%1" << QString(limit, QLatin1Char('%')) + "… (2 more characters)";
+}
+
+void TestWebViewLogDialog::cutsAnOverlongEntry()
+{
+    QFETCH(QString, message);
+    QFETCH(QString, expected);
+    QCOMPARE(WebViewLogDialog::cutEntry(message), expected);
+
+    WebViewLogDialog dialog;
+    dialog.appendMessage(message);
+    const QString first = logViewOf(dialog)->document()->firstBlock().text();
+    QCOMPARE(first.mid(first.indexOf(QStringLiteral("] ")) + 2), expected);
+}
+
+void TestWebViewLogDialog::aMegabyteLineCostsLittle()
+{
+    WebViewLogDialog dialog;
+    dialog.show();
+    for (int i = 0; i < 20; ++i)
+        dialog.appendMessage(QString(1 << 20, QLatin1Char('x')));
+    waitForFlush();
+    // Twenty entries, each kept to the limit: the view holds about 320 KiB, not 20 MiB.
+    QVERIFY(logViewOf(dialog)->document()->characterCount()
+        < 21 * (WebViewLogDialog::maximumEntryLength + 64));
 }
 
 void TestWebViewLogDialog::keepsNewestTwoThousandBlocks()
