@@ -18,6 +18,10 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 constexpr int engineTimeout = 30000;
@@ -110,6 +114,8 @@ private slots:
     void servesPageForAnyHost();
     void refusesUnreadableFile();
     void secondRootMovesRequests();
+    void readsOnlyWhatWasResolved_data();
+    void readsOnlyWhatWasResolved();
 };
 
 void TestExternalContentHandler::registersSchemeWithHostSyntax()
@@ -309,6 +315,70 @@ void TestExternalContentHandler::secondRootMovesRequests()
         QStringLiteral("File not found in the selected directory\nDirectory: %1\n"
                        "Relative path: only-first.js\nResolved path: %1/only-first.js")
             .arg(second.path()));
+}
+
+void TestExternalContentHandler::readsOnlyWhatWasResolved_data()
+{
+    QTest::addColumn<QString>("swap");
+    QTest::addColumn<QString>("reason");
+
+    const QString link = QStringLiteral(
+        "The file was replaced by a link since it was found; links are not followed");
+    QTest::newRow("nothing changes") << QString() << QString();
+    QTest::newRow("a folder on the way becomes a link out") << "folder" << link;
+    QTest::newRow("the file becomes a link out") << "file" << link;
+    QTest::newRow("the file becomes a FIFO") << "fifo" << QStringLiteral("Not a regular file");
+}
+
+void TestExternalContentHandler::readsOnlyWhatWasResolved()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("links and FIFOs are swapped in with POSIX calls");
+#else
+    QFETCH(QString, swap);
+    QFETCH(QString, reason);
+
+    QTemporaryDir root;
+    QTemporaryDir outside;
+    QVERIFY(root.isValid() && outside.isValid());
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("data")));
+    QVERIFY(writeFile(root.filePath(QStringLiteral("index.html")), "<p>app</p>"));
+    QVERIFY(writeFile(root.filePath(QStringLiteral("data/points.json")), "own"));
+    QVERIFY(writeFile(outside.filePath(QStringLiteral("points.json")), secretText));
+
+    Station station;
+    station.handler.setRootDirectory(root.path());
+    QCOMPARE(station.load(QUrl(QStringLiteral("corvane://content/mvp/index.html"))).status,
+        int(QWebEngineLoadingInfo::LoadSucceededStatus));
+
+    // Between the resolution of the request and the opening of its file.
+    const QString folder = root.filePath(QStringLiteral("data"));
+    const QString file = root.filePath(QStringLiteral("data/points.json"));
+    station.handler.setBeforeOpenHook([&](const QString &path) {
+        if (!path.endsWith(QLatin1String("points.json")))
+            return;
+        if (swap == QLatin1String("folder")) {
+            QDir(root.path()).rename(QStringLiteral("data"), QStringLiteral("data.old"));
+            QFile::link(outside.path(), folder);
+        } else if (swap == QLatin1String("file")) {
+            QFile::remove(file);
+            QFile::link(outside.filePath(QStringLiteral("points.json")), file);
+        } else if (swap == QLatin1String("fifo")) {
+            QFile::remove(file);
+            ::mkfifo(QFile::encodeName(file).constData(), 0600);
+        }
+    });
+    const QVariantList answer = station.request(QStringLiteral("/mvp/data/points.json"));
+    if (reason.isEmpty()) {
+        QCOMPARE(answer.value(2).toString(), QStringLiteral("own"));
+        QCOMPARE(station.errors.size(), 0);
+        return;
+    }
+    QCOMPARE(answer.value(0).toInt(), 0);
+    QVERIFY(!answer.value(2).toString().contains(QLatin1String(secretText)));
+    QCOMPARE(station.errors.size(), 1);
+    QCOMPARE(station.errors.at(0).at(1).toString(), reason);
+#endif
 }
 
 int main(int argc, char **argv)

@@ -18,6 +18,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -135,6 +139,8 @@ private slots:
     void refusesRequest();
     void refusesOtherPages_data();
     void refusesOtherPages();
+    void readsOnlyWhatWasResolved_data();
+    void readsOnlyWhatWasResolved();
 };
 
 void TestSchemeFolder::createsMissingFolder()
@@ -371,6 +377,47 @@ void TestSchemeFolder::refusesOtherPages()
     QCOMPARE(station.errors.at(0).at(1).toString(),
         QStringLiteral("Only the built-in application may read the scheme folder\n"
                        "Requested by: a navigation"));
+}
+
+void TestSchemeFolder::readsOnlyWhatWasResolved_data()
+{
+    QTest::addColumn<bool>("fifo");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("the file becomes a link out")
+        << false
+        << "The scheme file was replaced by a link since it was found; links are not followed";
+    QTest::newRow("the file becomes a FIFO") << true << "Not a regular file";
+}
+
+void TestSchemeFolder::readsOnlyWhatWasResolved()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("links and FIFOs are swapped in with POSIX calls");
+#else
+    QFETCH(bool, fifo);
+    QFETCH(QString, reason);
+
+    Layout layout;
+    QVERIFY(layout.make());
+    Station station;
+    station.folder.setPath(layout.folder);
+    QVERIFY(station.load(standInAddress));
+    const QString file = layout.folder + QStringLiteral("/beta.json");
+    // Between the resolution of the request and the opening of its file.
+    station.handler.setBeforeOpenHook([&](const QString &) {
+        QFile::remove(file);
+        if (fifo)
+            ::mkfifo(QFile::encodeName(file).constData(), 0600);
+        else
+            QFile::link(layout.outside + QStringLiteral("/secret.json"), file);
+    });
+    const QVariantList reply
+        = station.request(QStringLiteral("corvane-schemes://folder/beta.json"));
+    QCOMPARE(reply.value(0).toInt(), 0);
+    QVERIFY(!reply.value(1).toString().contains(QLatin1String(secretText)));
+    QCOMPARE(station.errors.size(), 1);
+    QCOMPARE(station.errors.at(0).at(1).toString(), reason);
+#endif
 }
 
 int main(int argc, char **argv)
