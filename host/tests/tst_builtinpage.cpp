@@ -283,6 +283,18 @@ void TestBuiltInPage::savesDownload()
     QCOMPARE(caption, QStringLiteral("Save file"));
     QCOMPARE(QFileInfo(proposed).fileName(), QStringLiteral("pump-station.json"));
 
+    // The page learns what became of its save, by the address it made.
+    const auto reported = [&] {
+        return evaluate(viewOf(*window)->page(),
+            QStringLiteral("JSON.stringify(window.saveResults.filter((r) => r.url === "
+                           "window.lastSave).map((r) => r.outcome))"))
+            .toString();
+    };
+    const QString outcome = written ? QStringLiteral("written")
+        : target.isEmpty()          ? QStringLiteral("cancelled")
+                                    : QStringLiteral("failed");
+    QTRY_COMPARE_WITH_TIMEOUT(reported(), QStringLiteral("[\"%1\"]").arg(outcome), engineTimeout);
+
     if (written) {
         QTRY_COMPARE_WITH_TIMEOUT(readFile(target), contents, engineTimeout);
         QCOMPARE(answerer.seen, existing ? 2 : 1);
