@@ -1,8 +1,9 @@
 #include "datasourcesettings.h"
 
+#include "loopback.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-#include <QHostAddress>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
@@ -33,14 +34,6 @@ QCommandLineOption brokerUserOption()
                        "variable %1.")
             .arg(QLatin1String(brokerPasswordVariable)),
         QStringLiteral("name"));
-}
-
-bool isLoopbackHost(const QString &host)
-{
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
 }
 
 // The address for a message: never its user name or password.

@@ -1,5 +1,7 @@
 #include "datasourcesettings.h"
+#include "loopback.h"
 #include "mainwindow.h"
+#include "remotedebugging.h"
 #include "schemefolder.h"
 #include "schemefolderhandler.h"
 #include "schemeregistration.h"
@@ -10,7 +12,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QHostAddress>
 #include <QWebEngineUrlScheme>
 
 #include <cstdio>
@@ -59,48 +60,6 @@ FolderOption folderFrom(const QStringList &arguments, const QString &option, QSt
     if (found == FolderOption::Given && folder.isEmpty())
         return FolderOption::MissingValue;
     return found;
-}
-
-// Where the engine serves its DevTools protocol, as it reads
-// QTWEBENGINE_REMOTE_DEBUGGING ("port" or "address:port") or the
-// --remote-debugging-port switch; empty when it does not. The engine's own
-// default address is loopback.
-QString remoteDebuggingAddress(const QStringList &arguments, QString &host)
-{
-    host = QStringLiteral("127.0.0.1");
-    const QString variable = qEnvironmentVariable("QTWEBENGINE_REMOTE_DEBUGGING");
-    QString port;
-    for (const QString &argument : arguments) {
-        if (argument.startsWith(QLatin1String("--remote-debugging-port=")))
-            port = argument.section(QLatin1Char('='), 1);
-    }
-    const QString flags = qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS");
-    for (const QString &flag : flags.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (flag.startsWith(QLatin1String("--remote-debugging-port=")))
-            port = flag.section(QLatin1Char('='), 1);
-    }
-    if (port.isEmpty() && !variable.isEmpty()) {
-        const qsizetype colon = variable.lastIndexOf(QLatin1Char(':'));
-        if (colon >= 0) {
-            host = variable.left(colon);
-            port = variable.mid(colon + 1);
-        } else {
-            port = variable;
-        }
-    }
-    if (port.isEmpty())
-        return QString();
-    return QStringLiteral("%1:%2").arg(host, port);
-}
-
-bool isLoopback(QString host)
-{
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-        host = host.mid(1, host.size() - 2);
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
 }
 
 bool asksForInformation(int argc, char **argv)
@@ -169,13 +128,14 @@ int main(int argc, char **argv)
     qunsetenv(brokerPasswordVariable);
 
     // The DevTools protocol drives every page: never from another machine.
-    QString debuggingHost;
-    const QString debugging = remoteDebuggingAddress(arguments, debuggingHost);
-    if (!debugging.isEmpty() && !isLoopback(debuggingHost)) {
+    const RemoteDebugging debugging
+        = RemoteDebugging::from(arguments, qEnvironmentVariable("QTWEBENGINE_REMOTE_DEBUGGING"),
+            qEnvironmentVariable("QTWEBENGINE_CHROMIUM_FLAGS"));
+    if (debugging.isOn() && !isLoopbackHost(debugging.host)) {
         std::fprintf(stderr,
             "corvane-ui: remote debugging is only served on this machine: %s is not a loopback "
             "address.\nSet QTWEBENGINE_REMOTE_DEBUGGING to 127.0.0.1:<port>.\n",
-            debuggingHost.toLocal8Bit().constData());
+            debugging.host.toLocal8Bit().constData());
         return 1;
     }
 
@@ -187,10 +147,10 @@ int main(int argc, char **argv)
     MainWindow window(data.settings);
     window.setSchemeFolder(schemeFolder);
     window.setSymbolFolder(symbolFolder);
-    if (!debugging.isEmpty())
+    if (debugging.isOn())
         window.logMessage(QCoreApplication::translate(
             "main", "Remote debugging is on: the DevTools protocol is served at http://%1/")
-                              .arg(debugging));
+                              .arg(debugging.address()));
     window.show();
     return app.exec();
 }
