@@ -1,3 +1,4 @@
+#include "bridge.h"
 #include "datasourcesettings.h"
 #include "loopback.h"
 #include "mainwindow.h"
@@ -5,6 +6,7 @@
 #include "schemefolder.h"
 #include "schemefolderhandler.h"
 #include "schemeregistration.h"
+#include "settingsfile.h"
 #include "symbolfolder.h"
 #include "symbolfolderhandler.h"
 
@@ -144,7 +146,21 @@ int main(int argc, char **argv)
     const QWebEngineUrlScheme folderScheme = registerSchemeFolderScheme();
     const QWebEngineUrlScheme symbolScheme = registerSymbolFolderScheme();
     QApplication app(argc, argv);
+    // The station's services for the built-in application; made before the
+    // window, so that they outlive its pages.
+    SettingsFile viewSettings(SettingsFile::defaultPath());
+    BridgeBackend backend;
+    backend.trendSettings
+        = [&viewSettings] { return viewSettings.value(QStringLiteral("trends")); };
+    backend.setTrendSettings = [&viewSettings](const QJsonObject &settings) {
+        viewSettings.setValue(QStringLiteral("trends"), settings);
+    };
+    const MainWindow *shown = nullptr;
+    Bridge bridge(backend, [&shown] { return shown && shown->showsBuiltInApplication(); });
+
     MainWindow window(data.settings);
+    shown = &window;
+    window.setBridge(&bridge);
     window.setSchemeFolder(schemeFolder);
     window.setSymbolFolder(symbolFolder);
     if (debugging.isOn())

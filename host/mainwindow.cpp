@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "bridge.h"
 #include "builtinapplication.h"
 #include "datasourcesettings.h"
 #include "externalcontenthandler.h"
@@ -31,6 +32,7 @@
 #include <QTimer>
 #include <QTranslator>
 #include <QUrl>
+#include <QWebChannel>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
@@ -364,6 +366,19 @@ void MainWindow::setSymbolFolder(const QString &path)
 void MainWindow::logMessage(const QString &message)
 {
     logDialog->appendMessage(message);
+}
+
+void MainWindow::setBridge(Bridge *bridge)
+{
+    // The transport goes into the main world of this page only; the page of
+    // external content never has one.
+    page->setWebChannel(bridge->channel());
+    connect(bridge, &Bridge::refused, logDialog, &WebViewLogDialog::appendMessage);
+}
+
+bool MainWindow::showsBuiltInApplication() const
+{
+    return isBuiltInApplicationUrl(page->url());
 }
 
 void MainWindow::refuseDownload(QWebEngineDownloadRequest *download)

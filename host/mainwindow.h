@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QWebEnginePage>
 
+class Bridge;
 class DataSourceSettings;
 class QWebEngineProfile;
 class ExternalContentHandler;
@@ -42,6 +43,10 @@ public:
     void setSymbolFolder(const QString &path);
     // Writes a host report to the log window.
     void logMessage(const QString &message);
+    // Gives the built-in application's page, and it alone, the station's bridge.
+    void setBridge(Bridge *bridge);
+    // Whether the built-in application's page holds the application now.
+    bool showsBuiltInApplication() const;
 
 protected:
     void changeEvent(QEvent *event) override;

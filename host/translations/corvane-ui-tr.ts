@@ -390,4 +390,15 @@ Requested by: %1</source>
         <translation>Не адрес папки символов: %1</translation>
     </message>
 </context>
+<context>
+    <name>Bridge</name>
+    <message>
+        <source>A call to the station was refused: it did not come from the built-in application</source>
+        <translation>Вызов станции отклонён: он пришёл не от встроенного приложения</translation>
+    </message>
+    <message>
+        <source>A call to the station was refused: %1</source>
+        <translation>Вызов станции отклонён: %1</translation>
+    </message>
+</context>
 </TS>

@@ -7,6 +7,8 @@ import type { DataSource } from './types';
 export interface PageDataSource {
   dataSource: DataSource;
   connection: ConnectionMonitor;
+  /** Whether the values come from the page's own emulator. */
+  emulated?: boolean;
 }
 
 /** A source that never delivers anything, for settings that cannot be used. */
@@ -66,6 +68,7 @@ export function createPageDataSource(
       return {
         dataSource: createEmulatorDataSource(),
         connection: createConnectionStore({ state: 'online', broker: '' }),
+        emulated: true,
       };
   }
 }

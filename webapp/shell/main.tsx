@@ -6,6 +6,7 @@ import { StrictMode } from 'react';
 import { createRoot } from 'react-dom/client';
 import { createLoadEntries, stockSchemes } from '../content';
 import { createPageDataSource } from '../data';
+import { connectStation, forwardEmulator } from '../station';
 import '../styles/index.css';
 import { AppShell } from './AppShell';
 import { createSchemeRegistry } from './registry';
@@ -14,7 +15,7 @@ import { followSymbolFolder } from './symbolFolder';
 
 const entries = [...stockSchemes, ...createLoadEntries()];
 // The emulator unless the desktop program or the page address names a broker.
-const { dataSource, connection } = createPageDataSource();
+const { dataSource, connection, emulated } = createPageDataSource();
 const registry = createSchemeRegistry(entries);
 // Inside the desktop program (served from "qrc:") the station's scheme folder
 // joins the navigation; a browser has no such folder.
@@ -22,6 +23,11 @@ const folder = location.protocol === 'qrc:' ? createSchemeFolder({ builtIn: entr
 if (folder) followSchemeFolder(folder);
 // Its own symbols join the palette the same way.
 if (folder) followSymbolFolder();
+
+// Inside the program the station records what the page's emulator produces.
+void connectStation().then((station) => {
+  if (station && emulated) forwardEmulator(dataSource, station);
+});
 
 const container = document.getElementById('root');
 if (container) {

@@ -1,0 +1,122 @@
+// The station's bridge as the built-in application's page sees it: the
+// program's services over Qt WebChannel, each call checked in the host.
+import { afterAll, beforeAll, describe, expect, it } from 'vitest';
+import { launchHost, type HostApp } from './harness';
+
+// Speaks the channel's protocol from inside the page: init, then the calls given.
+const speak = (calls: { object: string; method: string; args: unknown[] }[]) =>
+  new Promise<{ objects: Record<string, string[]>; results: unknown[]; signals: unknown[] }>(
+    (resolve, reject) => {
+      const transport = (
+        window as unknown as {
+          qt?: {
+            webChannelTransport?: {
+              send(m: string): void;
+              onmessage: ((m: { data: unknown }) => void) | null;
+            };
+          };
+        }
+      ).qt?.webChannelTransport;
+      if (!transport) {
+        reject(new Error('no transport'));
+        return;
+      }
+      let id = 1;
+      const waiting = new Map<number, (data: unknown) => void>();
+      const signals: unknown[] = [];
+      transport.onmessage = (message) => {
+        const data = JSON.parse(String(message.data)) as {
+          type: number;
+          id?: number;
+          data?: unknown;
+          args?: unknown[];
+        };
+        if (data.type === 10 && data.id !== undefined) waiting.get(data.id)?.(data.data);
+        if (data.type === 1) signals.push(data.args);
+      };
+      const request = (message: Record<string, unknown>) =>
+        new Promise<unknown>((done) => {
+          const own = id++;
+          waiting.set(own, done);
+          transport.send(JSON.stringify({ ...message, id: own }));
+        });
+      void (async () => {
+        const described = (await request({ type: 3 })) as Record<
+          string,
+          { methods: [string, number][]; signals: [string, number][] }
+        >;
+        transport.send(JSON.stringify({ type: 4 }));
+        const objects: Record<string, string[]> = {};
+        for (const [name, description] of Object.entries(described)) {
+          objects[name] = description.methods.map(([method]) => method);
+          for (const [, index] of description.signals) {
+            transport.send(JSON.stringify({ type: 7, object: name, signal: index }));
+          }
+        }
+        const results: unknown[] = [];
+        for (const call of calls) {
+          const method = described[call.object]?.methods.find(([name]) => name === call.method);
+          if (!method) {
+            results.push('no such method');
+            continue;
+          }
+          results.push(
+            await request({ type: 6, object: call.object, method: method[1], args: call.args }),
+          );
+        }
+        await new Promise((done) => setTimeout(done, 300));
+        resolve({ objects, results, signals });
+      })();
+    },
+  );
+
+describe('the station bridge', () => {
+  let app: HostApp;
+
+  beforeAll(async () => {
+    app = await launchHost();
+  });
+
+  afterAll(async () => {
+    await app?.close();
+  });
+
+  it('offers one thin object per service, without properties', async () => {
+    const { objects } = await app.page.evaluate(speak, []);
+    expect(Object.keys(objects).sort()).toEqual(['history', 'points', 'settings']);
+    expect(objects.history).toContain('query');
+    expect(objects.points).toEqual(expect.arrayContaining(['forward', 'describe']));
+    expect(objects.settings).toEqual(expect.arrayContaining(['trendSettings', 'setTrendSettings']));
+  });
+
+  it('keeps the settings the page gives it and refuses what is not a record', async () => {
+    const settings = { pens: ['LT-101', 'PT-102'], range: '1 ч' };
+    const { results } = await app.page.evaluate(speak, [
+      // A page cannot end a service either.
+      { object: 'settings', method: 'deleteLater', args: [] },
+      { object: 'settings', method: 'setTrendSettings', args: [settings] },
+      { object: 'settings', method: 'trendSettings', args: [] },
+      { object: 'settings', method: 'setTrendSettings', args: ['x'.repeat(100)] },
+      { object: 'settings', method: 'setTrendSettings', args: [{ huge: 'x'.repeat(70_000) }] },
+      { object: 'settings', method: 'trendSettings', args: [] },
+    ]);
+    expect(results.slice(1)).toEqual([true, settings, false, false, settings]);
+  });
+
+  it('checks every argument of a history query and answers a refusal as such', async () => {
+    const { results, signals } = await app.page.evaluate(speak, [
+      { object: 'history', method: 'query', args: [1, ['LT-101'], 0, 1000, 100] },
+      { object: 'history', method: 'query', args: [2, 'LT-101', 0, 1000, 100] },
+      { object: 'history', method: 'query', args: [3, ['LT-101'], 1000, 0, 100] },
+      { object: 'history', method: 'query', args: [4, ['LT-101'], 0, 1000, 1e9] },
+      { object: 'points', method: 'forward', args: [[{ id: 'LT-101', value: 'high' }]] },
+      { object: 'points', method: 'forward', args: [[]] },
+    ]);
+    expect(results.slice(4)).toEqual([false, true]);
+    const answers = new Map((signals as [number, unknown][]).map(([request, answer]) => [request, answer]));
+    expect(answers.get(1)).not.toEqual({ error: 'refused' });
+    for (const request of [2, 3, 4]) expect(answers.get(request)).toEqual({ error: 'refused' });
+    // The program is still there and answers.
+    expect(await app.page.evaluate(() => document.title.length >= 0)).toBe(true);
+  });
+});

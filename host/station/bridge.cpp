@@ -1,0 +1,183 @@
+#include "bridge.h"
+
+#include "bridgearguments.h"
+
+#include <algorithm>
+
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QWebChannel>
+
+Q_LOGGING_CATEGORY(lcBridge, "corvane.bridge")
+
+namespace {
+
+bool isStatus(const QJsonValue &value)
+{
+    const QString status = value.toString();
+    return status == QLatin1String("good") || status == QLatin1String("bad")
+        || status == QLatin1String("uncertain");
+}
+
+// One value of the emulator: { id, value: number | boolean, status, timestamp }.
+bool isPointValue(const QJsonValue &entry)
+{
+    if (!entry.isObject())
+        return false;
+    const QJsonObject value = entry.toObject();
+    const QString id = value.value(QLatin1String("id")).toString();
+    const QJsonValue number = value.value(QLatin1String("value"));
+    QString problem;
+    return !id.isEmpty() && id.size() <= BridgeArguments::maxPointIdLength
+        && (number.isDouble() || number.isBool()) && isStatus(value.value(QLatin1String("status")))
+        && BridgeArguments::time(value.value(QLatin1String("timestamp")), problem).has_value();
+}
+
+// One catalogue entry: { id, kind: "analog" | "discrete", unit?, description? }.
+bool isPointInfo(const QJsonValue &entry)
+{
+    if (!entry.isObject())
+        return false;
+    const QJsonObject info = entry.toObject();
+    const QString id = info.value(QLatin1String("id")).toString();
+    const QString kind = info.value(QLatin1String("kind")).toString();
+    for (const char *text : { "unit", "description" }) {
+        const QJsonValue field = info.value(QLatin1String(text));
+        if (!field.isUndefined() && (!field.isString() || field.toString().size() > 1024))
+            return false;
+    }
+    return !id.isEmpty() && id.size() <= BridgeArguments::maxPointIdLength
+        && (kind == QLatin1String("analog") || kind == QLatin1String("discrete"));
+}
+
+bool isListOf(const QJsonValue &value, bool (*check)(const QJsonValue &))
+{
+    if (!value.isArray() || value.toArray().size() > BridgeArguments::maxValuesPerCall)
+        return false;
+    const QJsonArray array = value.toArray();
+    return std::all_of(array.begin(), array.end(), check);
+}
+
+} // namespace
+
+HistoryService::HistoryService(
+    const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent)
+    : QObject(parent)
+    , backend(backend)
+    , admit(std::move(admit))
+{ }
+
+void HistoryService::query(const QJsonValue &request, const QJsonValue &ids, const QJsonValue &from,
+    const QJsonValue &to, const QJsonValue &maxPoints)
+{
+    QString problem;
+    const std::optional<int> number = BridgeArguments::count(request, 0, 1 << 30, problem);
+    const std::optional<QStringList> points = BridgeArguments::pointIds(ids, problem);
+    const std::optional<qint64> start = BridgeArguments::time(from, problem);
+    const std::optional<qint64> end = BridgeArguments::time(to, problem);
+    const std::optional<int> most
+        = BridgeArguments::count(maxPoints, 0, BridgeArguments::maxHistoryPoints, problem);
+    if (start && end && *start > *end)
+        problem = QStringLiteral("the range ends before it starts");
+    const bool valid = number && points && start && end && most && *start <= *end;
+    if (!admit(valid ? QString() : QStringLiteral("history.query: %1").arg(problem))) {
+        if (number)
+            emit answered(
+                *number, QJsonObject { { QStringLiteral("error"), QStringLiteral("refused") } });
+        return;
+    }
+    if (!backend.history) {
+        emit answered(*number,
+            QJsonObject { { QStringLiteral("points"), QJsonObject() },
+                { QStringLiteral("downsampled"), QJsonObject() } });
+        return;
+    }
+    QPointer<HistoryService> self(this);
+    const int requested = *number;
+    backend.history(*points, *start, *end, *most, [self, requested](const QJsonObject &answer) {
+        if (self)
+            emit self->answered(requested, answer);
+    });
+}
+
+PointService::PointService(
+    const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent)
+    : QObject(parent)
+    , backend(backend)
+    , admit(std::move(admit))
+{ }
+
+bool PointService::forward(const QJsonValue &values)
+{
+    const bool valid = isListOf(values, isPointValue);
+    if (!admit(valid ? QString() : QStringLiteral("points.forward: not a list of point values")))
+        return false;
+    if (backend.forward)
+        backend.forward(values.toArray());
+    return true;
+}
+
+bool PointService::describe(const QJsonValue &catalogue)
+{
+    const bool valid = isListOf(catalogue, isPointInfo);
+    if (!admit(valid ? QString() : QStringLiteral("points.describe: not a point catalogue")))
+        return false;
+    if (backend.describe)
+        backend.describe(catalogue.toArray());
+    return true;
+}
+
+SettingsService::SettingsService(
+    const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent)
+    : QObject(parent)
+    , backend(backend)
+    , admit(std::move(admit))
+{ }
+
+QJsonObject SettingsService::trendSettings()
+{
+    if (!admit(QString()) || !backend.trendSettings)
+        return QJsonObject();
+    return backend.trendSettings();
+}
+
+bool SettingsService::setTrendSettings(const QJsonValue &settings)
+{
+    const bool valid = settings.isObject()
+        && QJsonDocument(settings.toObject()).toJson(QJsonDocument::Compact).size()
+            <= maxSettingsSize;
+    if (!admit(valid ? QString()
+                     : QStringLiteral("settings.setTrendSettings: not a record of at "
+                                      "most 64 KiB")))
+        return false;
+    if (backend.setTrendSettings)
+        backend.setTrendSettings(settings.toObject());
+    return true;
+}
+
+Bridge::Bridge(
+    const BridgeBackend &backend, std::function<bool()> fromBuiltInApplication, QObject *parent)
+    : QObject(parent)
+{
+    // One check for every call: the caller, then the arguments' own problem.
+    const auto admit = [this, fromBuiltInApplication](const QString &problem) {
+        if (!fromBuiltInApplication()) {
+            qCWarning(lcBridge) << "call refused: not the built-in application";
+            emit refused(tr("A call to the station was refused: it did not come from the "
+                            "built-in application"));
+            return false;
+        }
+        if (!problem.isEmpty()) {
+            qCWarning(lcBridge) << "call refused:" << problem;
+            emit refused(tr("A call to the station was refused: %1").arg(problem));
+            return false;
+        }
+        return true;
+    };
+    webChannel = new QWebChannel(this);
+    webChannel->registerObject(QStringLiteral("history"), new HistoryService(backend, admit, this));
+    webChannel->registerObject(QStringLiteral("points"), new PointService(backend, admit, this));
+    webChannel->registerObject(
+        QStringLiteral("settings"), new SettingsService(backend, admit, this));
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QObject>
+
+#include <functional>
+
+class QWebChannel;
+
+// What the bridge's services do in the host; each is given by the station.
+struct BridgeBackend
+{
+    using Answer = std::function<void(const QJsonObject &answer)>;
+    // History of `ids` in [from, to], at most about `maxPoints` samples each
+    // (0: every stored sample); answered once, possibly later.
+    std::function<void(const QStringList &ids, qint64 from, qint64 to, int maxPoints, Answer)>
+        history;
+    // Values the page's own emulator produced, already checked.
+    std::function<void(const QJsonArray &values)> forward;
+    // The emulator's catalogue, already checked.
+    std::function<void(const QJsonArray &catalogue)> describe;
+    // The trends view's settings, kept by the host between runs.
+    std::function<QJsonObject()> trendSettings;
+    std::function<void(const QJsonObject &settings)> setTrendSettings;
+};
+
+// The history service: the page asks with a request number and hears the
+// answer as the signal `answered` with that number.
+class HistoryService : public QObject
+{
+    Q_OBJECT
+
+public:
+    HistoryService(
+        const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent);
+
+    Q_INVOKABLE void query(const QJsonValue &request, const QJsonValue &ids, const QJsonValue &from,
+        const QJsonValue &to, const QJsonValue &maxPoints);
+
+signals:
+    void answered(double request, const QJsonObject &answer);
+
+private:
+    BridgeBackend backend;
+    std::function<bool(const QString &)> admit;
+};
+
+// The point service: the page's emulator hands its values and catalogue to the host.
+class PointService : public QObject
+{
+    Q_OBJECT
+
+public:
+    PointService(
+        const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent);
+
+    Q_INVOKABLE bool forward(const QJsonValue &values);
+    Q_INVOKABLE bool describe(const QJsonValue &catalogue);
+
+private:
+    BridgeBackend backend;
+    std::function<bool(const QString &)> admit;
+};
+
+// The settings service: what the page's views keep between runs.
+class SettingsService : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The largest settings record kept, as compact JSON.
+    static constexpr int maxSettingsSize = 64 * 1024;
+
+    SettingsService(
+        const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent);
+
+    Q_INVOKABLE QJsonObject trendSettings();
+    Q_INVOKABLE bool setTrendSettings(const QJsonValue &settings);
+
+private:
+    BridgeBackend backend;
+    std::function<bool(const QString &)> admit;
+};
+
+// The station's objects as the built-in application's page sees them, through
+// Qt WebChannel: one thin object per service, no properties, no object ever
+// handed back. Every call first asks `fromBuiltInApplication`, and every
+// argument is checked; a refusal is reported and answered as such.
+class Bridge : public QObject
+{
+    Q_OBJECT
+
+public:
+    Bridge(const BridgeBackend &backend, std::function<bool()> fromBuiltInApplication,
+        QObject *parent = nullptr);
+
+    QWebChannel *channel() const { return webChannel; }
+
+signals:
+    void refused(const QString &message);
+
+private:
+    QWebChannel *webChannel = nullptr;
+};

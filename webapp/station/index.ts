@@ -1,0 +1,16 @@
+export { CHANNEL_MESSAGE, findTransport, openChannel } from './channel';
+export type { Channel, ChannelObject, ChannelTransport } from './channel';
+export {
+  connectStation,
+  connectStationOver,
+  forwardEmulator,
+  NO_HISTORY,
+  readHistoryAnswer,
+} from './station';
+export type {
+  HistoryAnswer,
+  HistoryClient,
+  HistorySample,
+  SettingsStore,
+  Station,
+} from './station';

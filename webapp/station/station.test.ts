@@ -1,0 +1,161 @@
+import { describe, expect, it, vi } from 'vitest';
+import type { DataSource, PointValue } from '../data';
+import { CHANNEL_MESSAGE, type ChannelTransport } from './channel';
+import { connectStationOver, forwardEmulator, readHistoryAnswer, type Station } from './station';
+
+/** A host side of the channel: three services, answering as the program does. */
+function fakeHost() {
+  const sent: Record<string, unknown>[] = [];
+  const settings: Record<string, unknown> = {};
+  const transport: ChannelTransport = {
+    onmessage: null,
+    send(text) {
+      const message = JSON.parse(text) as Record<string, unknown>;
+      sent.push(message);
+      const reply = (data: unknown) =>
+        queueMicrotask(() =>
+          transport.onmessage?.({
+            data: JSON.stringify({ type: CHANNEL_MESSAGE.response, id: message.id, data }),
+          }),
+        );
+      if (message.type === CHANNEL_MESSAGE.init) {
+        reply({
+          history: {
+            methods: [
+              ['deleteLater', 0],
+              ['query', 5],
+            ],
+            signals: [['answered', 4]],
+          },
+          points: {
+            methods: [
+              ['forward', 5],
+              ['describe', 6],
+            ],
+            signals: [],
+          },
+          settings: {
+            methods: [
+              ['trendSettings', 5],
+              ['setTrendSettings', 6],
+            ],
+            signals: [],
+          },
+        });
+      } else if (message.type === CHANNEL_MESSAGE.invokeMethod) {
+        const args = message.args as unknown[];
+        if (message.object === 'history') {
+          reply(null);
+          queueMicrotask(() =>
+            transport.onmessage?.({
+              data: JSON.stringify({
+                type: CHANNEL_MESSAGE.signal,
+                object: 'history',
+                signal: 4,
+                args: [
+                  args[0],
+                  {
+                    points: { [(args[1] as string[])[0]]: [{ t: 1, v: 2, s: 'good' }, { t: 2 }] },
+                    downsampled: { x: true },
+                  },
+                ],
+              }),
+            }),
+          );
+        } else if (message.object === 'settings' && message.method === 6) {
+          Object.assign(settings, args[0]);
+          reply(true);
+        } else if (message.object === 'settings') {
+          reply(settings);
+        } else {
+          reply(true);
+        }
+      }
+    },
+  };
+  return { transport, sent };
+}
+
+describe('the station over the channel', () => {
+  it('is absent without the program', async () => {
+    expect(await connectStationOver(null)).toBeNull();
+  });
+
+  it('asks history by request number and keeps only well-formed samples', async () => {
+    const { transport, sent } = fakeHost();
+    const station = (await connectStationOver(transport)) as Station;
+    expect(station.history.available).toBe(true);
+    const [first, second] = await Promise.all([
+      station.history.getHistory(['LT-101'], 0.4, 1000.6, 800),
+      station.history.getHistory(['PT-102'], 0, 10, -5),
+    ]);
+    expect(first.points).toEqual({ 'LT-101': [{ t: 1, v: 2, s: 'good' }] });
+    expect(second.points).toEqual({ 'PT-102': [{ t: 1, v: 2, s: 'good' }] });
+    const queries = sent.filter((m) => m.type === CHANNEL_MESSAGE.invokeMethod);
+    expect(queries.map((m) => m.args)).toEqual([
+      [1, ['LT-101'], 0, 1001, 800],
+      [2, ['PT-102'], 0, 10, 0],
+    ]);
+    // Connected once to the answer signal, and idle after init.
+    expect(sent.filter((m) => m.type === CHANNEL_MESSAGE.connectToSignal)).toHaveLength(1);
+    expect(sent.some((m) => m.type === CHANNEL_MESSAGE.idle)).toBe(true);
+  });
+
+  it('keeps settings through the host and reads nothing stored as none', async () => {
+    const { transport } = fakeHost();
+    const station = (await connectStationOver(transport)) as Station;
+    expect(await station.trendSettings.load()).toBeNull();
+    station.trendSettings.save({ pens: ['LT-101'] });
+    await new Promise((resolve) => setTimeout(resolve, 0));
+    expect(await station.trendSettings.load()).toEqual({ pens: ['LT-101'] });
+  });
+
+  it('forwards the emulator: the catalogue first, then one call per update', async () => {
+    let deliver: (values: PointValue[]) => void = () => {};
+    const source = {
+      listPoints: () => Promise.resolve([{ id: 'LT-101', kind: 'analog' as const }]),
+      subscribe: vi.fn((_ids: readonly string[], callback: (values: PointValue[]) => void) => {
+        deliver = callback;
+        return () => {};
+      }),
+    } as unknown as DataSource;
+    const station = {
+      describePoints: vi.fn(),
+      forwardValues: vi.fn(),
+    } as unknown as Station;
+    forwardEmulator(source, station);
+    await new Promise((resolve) => setTimeout(resolve, 0));
+    expect(station.describePoints).toHaveBeenCalledWith([{ id: 'LT-101', kind: 'analog' }]);
+    const values: PointValue[] = [{ id: 'LT-101', value: 1, status: 'good', timestamp: 5 }];
+    deliver(values);
+    deliver(values);
+    expect(station.forwardValues).toHaveBeenCalledTimes(2);
+  });
+});
+
+describe('readHistoryAnswer', () => {
+  it.each([
+    ['not a record', 'x', { points: {}, downsampled: {} }],
+    ['null', null, { points: {}, downsampled: {} }],
+    [
+      'a list in place of samples, a gap kept',
+      {
+        points: {
+          a: 'x',
+          b: [
+            { t: 1, v: null, s: 'bad' },
+            { t: 2, v: 'x', s: 'good' },
+          ],
+        },
+      },
+      { points: { a: [], b: [{ t: 1, v: null, s: 'bad' }] }, downsampled: {} },
+    ],
+    [
+      'flags only when true',
+      { points: {}, downsampled: { a: true, b: 'yes' } },
+      { points: {}, downsampled: { a: true, b: false } },
+    ],
+  ])('%s', (_name, value, expected) => {
+    expect(readHistoryAnswer(value)).toEqual(expected);
+  });
+});

@@ -1,0 +1,165 @@
+// The page's side of the station: the services the program gives the built-in
+// application through its bridge. In a plain browser there is no program, and
+// nothing here is offered: history stays empty and says so.
+
+import type { DataSource, PointInfo, PointStatus, PointValue, Unsubscribe } from '../data';
+import { findTransport, openChannel, type ChannelObject, type ChannelTransport } from './channel';
+
+/** One recorded sample; `v` null marks a stretch without a source. */
+export interface HistorySample {
+  t: number;
+  v: number | boolean | null;
+  s: PointStatus;
+}
+
+export interface HistoryAnswer {
+  points: Record<string, HistorySample[]>;
+  downsampled: Record<string, boolean>;
+}
+
+export interface HistoryClient {
+  /** False where there is no program to keep history (a plain browser). */
+  readonly available: boolean;
+  /**
+   * Each point's samples in [from, to] and the last one before; at most about
+   * `maxPoints` each (0: every stored sample).
+   */
+  getHistory(
+    ids: readonly string[],
+    from: number,
+    to: number,
+    maxPoints: number,
+  ): Promise<HistoryAnswer>;
+}
+
+/** What a view keeps between runs of the program. */
+export interface SettingsStore {
+  load(): Promise<Record<string, unknown> | null>;
+  save(settings: Record<string, unknown>): void;
+}
+
+export interface Station {
+  history: HistoryClient;
+  trendSettings: SettingsStore;
+  /** Hands the program the values of the page's own emulator, to be recorded. */
+  forwardValues(values: readonly PointValue[]): void;
+  /** Hands the program the emulator's catalogue. */
+  describePoints(points: readonly PointInfo[]): void;
+}
+
+const EMPTY_ANSWER: HistoryAnswer = { points: {}, downsampled: {} };
+
+/** History where there is none: always empty. */
+export const NO_HISTORY: HistoryClient = {
+  available: false,
+  getHistory: () => Promise.resolve(EMPTY_ANSWER),
+};
+
+function isSample(value: unknown): value is HistorySample {
+  if (typeof value !== 'object' || value === null) return false;
+  const sample = value as Record<string, unknown>;
+  return (
+    typeof sample.t === 'number' &&
+    (typeof sample.v === 'number' || typeof sample.v === 'boolean' || sample.v === null) &&
+    (sample.s === 'good' || sample.s === 'bad' || sample.s === 'uncertain')
+  );
+}
+
+/** The host's answer as a closed record: anything else becomes an empty answer. */
+export function readHistoryAnswer(value: unknown): HistoryAnswer {
+  if (typeof value !== 'object' || value === null) return EMPTY_ANSWER;
+  const record = value as { points?: unknown; downsampled?: unknown };
+  const points: Record<string, HistorySample[]> = {};
+  const downsampled: Record<string, boolean> = {};
+  if (typeof record.points === 'object' && record.points !== null) {
+    for (const [id, samples] of Object.entries(record.points as Record<string, unknown>)) {
+      points[id] = Array.isArray(samples) ? samples.filter(isSample) : [];
+    }
+  }
+  if (typeof record.downsampled === 'object' && record.downsampled !== null) {
+    for (const [id, flag] of Object.entries(record.downsampled as Record<string, unknown>)) {
+      downsampled[id] = flag === true;
+    }
+  }
+  return { points, downsampled };
+}
+
+function historyOver(service: ChannelObject): HistoryClient {
+  let nextRequest = 1;
+  const waiting = new Map<number, (answer: HistoryAnswer) => void>();
+  service.on('answered', (request, answer) => {
+    const resolve = typeof request === 'number' ? waiting.get(request) : undefined;
+    if (!resolve) return;
+    waiting.delete(request as number);
+    resolve(readHistoryAnswer(answer));
+  });
+  return {
+    available: true,
+    getHistory(ids, from, to, maxPoints) {
+      const request = nextRequest++;
+      return new Promise((resolve) => {
+        waiting.set(request, resolve);
+        void service.invoke(
+          'query',
+          request,
+          [...ids],
+          Math.round(from),
+          Math.round(to),
+          Math.max(0, Math.round(maxPoints)),
+        );
+      });
+    },
+  };
+}
+
+/** The program's station over `transport`; null without one or when it does not answer. */
+export async function connectStationOver(
+  transport: ChannelTransport | null,
+): Promise<Station | null> {
+  if (!transport) return null;
+  const { objects } = await openChannel(transport);
+  const { history, points, settings } = objects;
+  if (!history || !points || !settings) return null;
+  return {
+    history: historyOver(history),
+    trendSettings: {
+      load: () =>
+        settings
+          .invoke('trendSettings')
+          .then((value) =>
+            typeof value === 'object' && value !== null && Object.keys(value).length > 0
+              ? (value as Record<string, unknown>)
+              : null,
+          ),
+      save: (value) => void settings.invoke('setTrendSettings', value),
+    },
+    forwardValues: (values) => void points.invoke('forward', values),
+    describePoints: (catalogue) => void points.invoke('describe', catalogue),
+  };
+}
+
+/** The program's station in this page, if the page has the program's bridge. */
+export function connectStation(): Promise<Station | null> {
+  return connectStationOver(findTransport());
+}
+
+/**
+ * Forwards every update of the page's emulator to the program, one call per
+ * update, after its catalogue; gives the means to stop.
+ */
+export function forwardEmulator(dataSource: DataSource, station: Station): Unsubscribe {
+  let stopped = false;
+  let unsubscribe: Unsubscribe = () => {};
+  void dataSource.listPoints().then((catalogue) => {
+    if (stopped) return;
+    station.describePoints(catalogue);
+    unsubscribe = dataSource.subscribe(
+      catalogue.map((point) => point.id),
+      (values) => station.forwardValues(values),
+    );
+  });
+  return () => {
+    stopped = true;
+    unsubscribe();
+  };
+}
