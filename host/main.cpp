@@ -150,10 +150,9 @@ int main(int argc, char **argv)
     // window, so that they outlive its pages.
     SettingsFile viewSettings(SettingsFile::defaultPath());
     BridgeBackend backend;
-    backend.trendSettings
-        = [&viewSettings] { return viewSettings.value(QStringLiteral("trends")); };
-    backend.setTrendSettings = [&viewSettings](const QJsonObject &settings) {
-        viewSettings.setValue(QStringLiteral("trends"), settings);
+    backend.settings = [&viewSettings](const QString &key) { return viewSettings.value(key); };
+    backend.setSettings = [&viewSettings](const QString &key, const QJsonObject &settings) {
+        viewSettings.setValue(key, settings);
     };
     const MainWindow *shown = nullptr;
     Bridge bridge(backend, [&shown] { return shown && shown->showsBuiltInApplication(); });

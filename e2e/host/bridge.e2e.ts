@@ -86,7 +86,7 @@ describe('the station bridge', () => {
     expect(Object.keys(objects).sort()).toEqual(['history', 'points', 'settings']);
     expect(objects.history).toContain('query');
     expect(objects.points).toEqual(expect.arrayContaining(['forward', 'describe']));
-    expect(objects.settings).toEqual(expect.arrayContaining(['trendSettings', 'setTrendSettings']));
+    expect(objects.settings).toEqual(expect.arrayContaining(['value', 'setValue']));
   });
 
   it('keeps the settings the page gives it and refuses what is not a record', async () => {
@@ -94,13 +94,15 @@ describe('the station bridge', () => {
     const { results } = await app.page.evaluate(speak, [
       // A page cannot end a service either.
       { object: 'settings', method: 'deleteLater', args: [] },
-      { object: 'settings', method: 'setTrendSettings', args: [settings] },
-      { object: 'settings', method: 'trendSettings', args: [] },
-      { object: 'settings', method: 'setTrendSettings', args: ['x'.repeat(100)] },
-      { object: 'settings', method: 'setTrendSettings', args: [{ huge: 'x'.repeat(70_000) }] },
-      { object: 'settings', method: 'trendSettings', args: [] },
+      { object: 'settings', method: 'setValue', args: ['trends', settings] },
+      { object: 'settings', method: 'value', args: ['trends'] },
+      { object: 'settings', method: 'setValue', args: ['trends', 'x'.repeat(100)] },
+      { object: 'settings', method: 'setValue', args: ['trends', { huge: 'x'.repeat(70_000) }] },
+      { object: 'settings', method: 'setValue', args: ['../../etc/passwd', settings] },
+      { object: 'settings', method: 'value', args: ['users'] },
+      { object: 'settings', method: 'value', args: ['trends'] },
     ]);
-    expect(results.slice(1)).toEqual([true, settings, false, false, settings]);
+    expect(results.slice(1)).toEqual([true, settings, false, false, false, {}, settings]);
   });
 
   it('checks every argument of a history query and answers a refusal as such', async () => {

@@ -135,24 +135,28 @@ SettingsService::SettingsService(
     , admit(std::move(admit))
 { }
 
-QJsonObject SettingsService::trendSettings()
+const QStringList SettingsService::keys = { QStringLiteral("trends"), QStringLiteral("view") };
+
+QJsonObject SettingsService::value(const QJsonValue &key)
 {
-    if (!admit(QString()) || !backend.trendSettings)
+    const bool valid = keys.contains(key.toString());
+    if (!admit(valid ? QString() : QStringLiteral("settings.value: not a settings key"))
+        || !backend.settings)
         return QJsonObject();
-    return backend.trendSettings();
+    return backend.settings(key.toString());
 }
 
-bool SettingsService::setTrendSettings(const QJsonValue &settings)
+bool SettingsService::setValue(const QJsonValue &key, const QJsonValue &settings)
 {
-    const bool valid = settings.isObject()
+    const bool valid = keys.contains(key.toString()) && settings.isObject()
         && QJsonDocument(settings.toObject()).toJson(QJsonDocument::Compact).size()
             <= maxSettingsSize;
     if (!admit(valid ? QString()
-                     : QStringLiteral("settings.setTrendSettings: not a record of at "
+                     : QStringLiteral("settings.setValue: not a settings key and a record of at "
                                       "most 64 KiB")))
         return false;
-    if (backend.setTrendSettings)
-        backend.setTrendSettings(settings.toObject());
+    if (backend.setSettings)
+        backend.setSettings(key.toString(), settings.toObject());
     return true;
 }
 

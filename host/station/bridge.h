@@ -21,9 +21,9 @@ struct BridgeBackend
     std::function<void(const QJsonArray &values)> forward;
     // The emulator's catalogue, already checked.
     std::function<void(const QJsonArray &catalogue)> describe;
-    // The trends view's settings, kept by the host between runs.
-    std::function<QJsonObject()> trendSettings;
-    std::function<void(const QJsonObject &settings)> setTrendSettings;
+    // A view's settings under one of `settingsKeys`, kept by the host between runs.
+    std::function<QJsonObject(const QString &key)> settings;
+    std::function<void(const QString &key, const QJsonObject &settings)> setSettings;
 };
 
 // The history service: the page asks with a request number and hears the
@@ -76,8 +76,11 @@ public:
     SettingsService(
         const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent);
 
-    Q_INVOKABLE QJsonObject trendSettings();
-    Q_INVOKABLE bool setTrendSettings(const QJsonValue &settings);
+    // The views that keep settings: the trends view and the scheme view.
+    static const QStringList keys;
+
+    Q_INVOKABLE QJsonObject value(const QJsonValue &key);
+    Q_INVOKABLE bool setValue(const QJsonValue &key, const QJsonValue &settings);
 
 private:
     BridgeBackend backend;

@@ -4,6 +4,7 @@ export {
   connectStation,
   connectStationOver,
   forwardEmulator,
+  localSettings,
   NO_HISTORY,
   readHistoryAnswer,
 } from './station';

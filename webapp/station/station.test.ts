@@ -36,8 +36,8 @@ function fakeHost() {
           },
           settings: {
             methods: [
-              ['trendSettings', 5],
-              ['setTrendSettings', 6],
+              ['value', 5],
+              ['setValue', 6],
             ],
             signals: [],
           },
@@ -63,10 +63,10 @@ function fakeHost() {
             }),
           );
         } else if (message.object === 'settings' && message.method === 6) {
-          Object.assign(settings, args[0]);
+          settings[args[0] as string] = args[1];
           reply(true);
         } else if (message.object === 'settings') {
-          reply(settings);
+          reply(settings[(message.args as string[])[0]] ?? {});
         } else {
           reply(true);
         }
@@ -104,10 +104,11 @@ describe('the station over the channel', () => {
   it('keeps settings through the host and reads nothing stored as none', async () => {
     const { transport } = fakeHost();
     const station = (await connectStationOver(transport)) as Station;
-    expect(await station.trendSettings.load()).toBeNull();
-    station.trendSettings.save({ pens: ['LT-101'] });
+    expect(await station.settings('trends').load()).toBeNull();
+    station.settings('trends').save({ pens: ['LT-101'] });
     await new Promise((resolve) => setTimeout(resolve, 0));
-    expect(await station.trendSettings.load()).toEqual({ pens: ['LT-101'] });
+    expect(await station.settings('trends').load()).toEqual({ pens: ['LT-101'] });
+    expect(await station.settings('view').load()).toBeNull();
   });
 
   it('forwards the emulator: the catalogue first, then one call per update', async () => {

@@ -38,9 +38,13 @@ export interface SettingsStore {
   save(settings: Record<string, unknown>): void;
 }
 
+/** The views whose settings the program keeps. */
+export type SettingsKey = 'trends' | 'view';
+
 export interface Station {
   history: HistoryClient;
-  trendSettings: SettingsStore;
+  /** The settings of one view, kept by the program. */
+  settings(key: SettingsKey): SettingsStore;
   /** Hands the program the values of the page's own emulator, to be recorded. */
   forwardValues(values: readonly PointValue[]): void;
   /** Hands the program the emulator's catalogue. */
@@ -122,19 +126,47 @@ export async function connectStationOver(
   if (!history || !points || !settings) return null;
   return {
     history: historyOver(history),
-    trendSettings: {
+    settings: (key) => ({
       load: () =>
         settings
-          .invoke('trendSettings')
+          .invoke('value', key)
           .then((value) =>
             typeof value === 'object' && value !== null && Object.keys(value).length > 0
               ? (value as Record<string, unknown>)
               : null,
           ),
-      save: (value) => void settings.invoke('setTrendSettings', value),
-    },
+      save: (value) => void settings.invoke('setValue', key, value),
+    }),
     forwardValues: (values) => void points.invoke('forward', values),
     describePoints: (catalogue) => void points.invoke('describe', catalogue),
+  };
+}
+
+/**
+ * Settings kept in the page's own storage, where there is no program (in the
+ * program the profile keeps nothing between runs).
+ */
+export function localSettings(key: SettingsKey, storage?: Storage): SettingsStore {
+  const name = `corvane-settings-${key}`;
+  const store = () => storage ?? (typeof localStorage === 'undefined' ? undefined : localStorage);
+  return {
+    load() {
+      try {
+        const value: unknown = JSON.parse(store()?.getItem(name) ?? 'null');
+        return Promise.resolve(
+          typeof value === 'object' && value !== null ? (value as Record<string, unknown>) : null,
+        );
+      } catch {
+        return Promise.resolve(null);
+      }
+    },
+    save(value) {
+      try {
+        store()?.setItem(name, JSON.stringify(value));
+      } catch {
+        // Storage full or refused: the setting lasts for this page only.
+      }
+    },
   };
 }
 
