@@ -1,0 +1,376 @@
+// A new scheme made from nothing in the desktop program, with the real mouse
+// and keyboard: named, given a tank, a pipe drawn bend by bend, an own symbol
+// from the station's symbol folder and a link to the pump station; a save
+// cancelled in the program's dialog that leaves the edits unsaved, then one
+// into the scheme folder, and the saved scheme viewed and its link followed.
+// The folders are temporary ones given with --schemes and --symbols.
+//
+// Needs an X display (xvfb-run) and xdotool for the save dialog; without them
+// it is skipped.
+import { execFileSync } from 'node:child_process';
+import {
+  existsSync,
+  mkdirSync,
+  mkdtempSync,
+  readdirSync,
+  readFileSync,
+  rmSync,
+  writeFileSync,
+} from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { afterAll, beforeAll, describe, expect, it } from 'vitest';
+import type { Page } from 'playwright-core';
+import { launchHost, type HostApp } from './harness';
+
+function hasTool(name: string): boolean {
+  try {
+    execFileSync('sh', ['-c', `command -v ${name}`], { stdio: 'ignore' });
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+const canDrive = Boolean(process.env.DISPLAY) && hasTool('xdotool');
+const xdotool = (...args: string[]) => execFileSync('xdotool', args, { encoding: 'utf8' }).trim();
+const delay = (ms: number) => new Promise((resolve) => setTimeout(resolve, ms));
+
+function visibleWindows(): string[] {
+  try {
+    return xdotool('search', '--onlyvisible', '--name', '.').split('\n').filter(Boolean);
+  } catch {
+    // xdotool exits with 1 when nothing matches.
+    return [];
+  }
+}
+
+function windowName(id: string): string {
+  try {
+    return xdotool('getwindowname', id);
+  } catch {
+    return '';
+  }
+}
+
+/** Waits for the program's save dialog, a top-level window that was not there before. */
+async function newSaveDialog(before: readonly string[]): Promise<string> {
+  const deadline = Date.now() + 15_000;
+  for (;;) {
+    // Tooltips are windows too; the dialog is known by its name.
+    const added = visibleWindows().filter(
+      (id) => !before.includes(id) && /file|файл|save|сохран/i.test(windowName(id)),
+    );
+    if (added.length > 0) return added[added.length - 1];
+    if (Date.now() > deadline) throw new Error('no save dialog appeared');
+    await delay(100);
+  }
+}
+
+/** Presses the toolbar's save button and answers the program's dialog with `key`. */
+async function saveAnswering(page: Page, key: 'Escape' | 'Return'): Promise<void> {
+  const before = visibleWindows();
+  // The dialog holds the program until it is answered, the click's reply included.
+  const click = page.locator('button[aria-label="Сохранить схему в файл"]').click();
+  const dialog = await newSaveDialog(before);
+  // The dialog's name field takes the focus once it is laid out.
+  await delay(300);
+  xdotool('windowfocus', '--sync', dialog);
+  xdotool('key', key);
+  await click;
+  await expect.poll(() => visibleWindows().includes(dialog)).toBe(false);
+}
+
+/** A drawing of the folder's own: a flag whose cloth follows the element's fill. */
+const FLAG_SVG = `<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 40 60">
+  <rect x="4" y="2" width="3" height="56" fill="#555"/>
+  <path data-part="fill" d="M7 4 L36 12 L7 22 Z" fill="#2f7dd1" stroke="#1b4a7a"/>
+</svg>
+`;
+const OWN_SYMBOL = 'file:flag';
+
+const NAME = 'Участок Б';
+const FILE_NAME = `${NAME}.json`;
+/** The pipe's vertices in scheme units: where the clicks go, off the grid by a little. */
+const PIPE_CLICKS = [
+  [202, 98],
+  [297, 103],
+  [304, 196],
+  [398, 201],
+  [403, 304],
+] as const;
+const PIPE_POINTS = [200, 100, 300, 100, 300, 200, 400, 200, 400, 300];
+
+interface SavedElement {
+  id: string;
+  type: string;
+  x: number;
+  y: number;
+  width: number;
+  height: number;
+  symbolId?: string;
+  points?: number[];
+  link?: string;
+}
+
+/**
+ * Where the browser draws a scheme point of the editing canvas, in client
+ * pixels; only points the canvas shows, not ones scrolled out of its zone.
+ */
+function clientPoint(page: Page, x: number, y: number): Promise<{ x: number; y: number }> {
+  return page.evaluate(
+    ([sx, sy]) => {
+      const svg = document.querySelector<SVGSVGElement>('[data-testid="canvas"]');
+      const matrix = svg?.getScreenCTM();
+      const zone = document.querySelector('[data-zone="canvas"]')?.getBoundingClientRect();
+      if (!matrix || !zone) throw new Error('no canvas');
+      const p = new DOMPoint(sx, sy).matrixTransform(matrix);
+      // The zone's scroll bars take the last pixels.
+      if (p.x < zone.left || p.x > zone.right - 20 || p.y < zone.top || p.y > zone.bottom - 20) {
+        throw new Error(`scheme point ${sx}, ${sy} is out of the canvas zone`);
+      }
+      return { x: p.x, y: p.y };
+    },
+    [x, y],
+  );
+}
+
+const canvasIds = (page: Page) =>
+  page.evaluate(() =>
+    Array.from(
+      document.querySelectorAll('[data-testid="canvas"] [data-drag-node]'),
+      (node) => node.getAttribute('data-drag-node') ?? '',
+    ),
+  );
+
+const text = (page: Page, testId: string) =>
+  page.evaluate(
+    (id) => document.querySelector(`[data-testid="${id}"]`)?.textContent ?? null,
+    testId,
+  );
+
+/** The value of the inspector's field with the label. */
+const fieldValue = (page: Page, label: string) =>
+  page.evaluate((wanted) => {
+    const match = Array.from(document.querySelectorAll('.orvo-props label')).find(
+      (node) => node.textContent === wanted,
+    );
+    const id = match?.getAttribute('for');
+    const input = id ? (document.getElementById(id) as HTMLInputElement | null) : null;
+    return input ? input.value : null;
+  }, label);
+
+const question = (page: Page) =>
+  page.evaluate(
+    () => document.querySelector('[role="alertdialog"]')?.getAttribute('aria-label') ?? null,
+  );
+
+const modeButton = (page: Page, label: string) =>
+  page.locator(`[aria-label="Режим работы со схемой"] button:text-is("${label}")`);
+
+/** Drags a palette tile onto the canvas and lets go at the scheme point. */
+async function dropTile(page: Page, key: string, x: number, y: number): Promise<string> {
+  const tile = page.locator(`[data-add="${key}"]`);
+  // Own symbols come last in a palette that scrolls.
+  await tile.evaluate((node) => node.scrollIntoView({ block: 'center' }));
+  const box = await tile.boundingBox();
+  if (!box) throw new Error(`no tile ${key}`);
+  const count = (await canvasIds(page)).length;
+  const target = await clientPoint(page, x, y);
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.down();
+  await page.mouse.move(target.x - 40, target.y - 20, { steps: 5 });
+  await page.mouse.move(target.x, target.y, { steps: 5 });
+  await page.mouse.up();
+  await expect.poll(async () => (await canvasIds(page)).length).toBe(count + 1);
+  return (await canvasIds(page)).at(-1) ?? '';
+}
+
+describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
+  let app: HostApp;
+  let page: Page;
+  let root = '';
+  let schemes = '';
+  const pageErrors: string[] = [];
+  let tankId = '';
+  let pipeId = '';
+  let flagId = '';
+  let tankAt = [0, 0];
+
+  beforeAll(async () => {
+    root = mkdtempSync(join(tmpdir(), 'corvane-newscheme-'));
+    schemes = join(root, 'schemes');
+    const symbols = join(root, 'symbols');
+    mkdirSync(schemes);
+    mkdirSync(symbols);
+    writeFileSync(join(symbols, 'flag.svg'), FLAG_SVG);
+    app = await launchHost({ args: ['--schemes', schemes, '--symbols', symbols] });
+    page = app.page;
+    page.on('pageerror', (error) => pageErrors.push(error.message));
+    await page.waitForFunction(() => document.querySelector('[data-testid="runtime"]'));
+  });
+
+  afterAll(async () => {
+    await app?.close();
+    if (root) rmSync(root, { recursive: true, force: true });
+  });
+
+  it('starts a new scheme and names it, the id proposed from the name', async () => {
+    await modeButton(page, 'Редактирование').click();
+    await page.waitForSelector('[data-testid="canvas"]');
+    await page.locator('button[aria-label="Новая схема"]').click();
+    await expect.poll(() => text(page, 'scheme-title')).toBe('Новая схема');
+    expect(await canvasIds(page)).toEqual([]);
+    expect(await fieldValue(page, 'Идентификатор')).toBe('novaya-skhema');
+
+    await page.getByLabel('Название', { exact: true }).click();
+    await page.keyboard.press('Control+a');
+    await page.keyboard.type(NAME);
+    await expect.poll(() => fieldValue(page, 'Идентификатор')).toBe('uchastok-b');
+    expect(await text(page, 'scheme-title')).toBe(NAME);
+    expect(await text(page, 'scheme-id-problem')).toBeNull();
+  });
+
+  it('adds a tank from the palette, landing at whole units', async () => {
+    tankId = await dropTile(page, 'symbol:tank', 60.4, 140.6);
+    expect(await text(page, 'props-id')).toBe(tankId);
+    tankAt = [Number(await fieldValue(page, 'X')), Number(await fieldValue(page, 'Y'))];
+    for (const [value, wanted] of [
+      [tankAt[0], 60.4],
+      [tankAt[1], 140.6],
+    ]) {
+      expect(Number.isInteger(value)).toBe(true);
+      expect(Math.abs(value - wanted)).toBeLessThanOrEqual(1);
+    }
+  });
+
+  it('draws a pipe with three bends vertex by vertex', async () => {
+    const tool = page.getByRole('button', { name: 'Нарисовать трубу' });
+    await tool.click();
+    expect(await tool.getAttribute('aria-pressed')).toBe('true');
+    for (const [x, y] of PIPE_CLICKS.slice(0, -1)) {
+      const p = await clientPoint(page, x, y);
+      await page.mouse.click(p.x, p.y);
+    }
+    const [endX, endY] = PIPE_CLICKS[PIPE_CLICKS.length - 1];
+    const end = await clientPoint(page, endX, endY);
+    await page.mouse.dblclick(end.x, end.y);
+    await expect.poll(async () => (await canvasIds(page)).length).toBe(2);
+    pipeId = (await canvasIds(page))[1];
+    expect(await tool.getAttribute('aria-pressed')).toBe('false');
+    expect(await text(page, 'props-id')).toBe(pipeId);
+    expect(await text(page, 'props-type')).toBe('Труба');
+    expect(
+      await page.locator(`[data-drag-node="${pipeId}"] polyline`).first().getAttribute('points'),
+    ).toBe('200,100 300,100 300,200 400,200 400,300');
+    // The selected pipe shows a handle on each vertex.
+    expect(await page.locator('[aria-label^="Вершина "]').count()).toBe(5);
+  });
+
+  it('places the own symbol from "Свои символы" and links it to the pump station', async () => {
+    const groups = await page.evaluate(() =>
+      Array.from(document.querySelectorAll('.orvo-palette__cat'), (node) => node.textContent),
+    );
+    expect(groups).toContain('Свои символы');
+    flagId = await dropTile(page, `symbol:${OWN_SYMBOL}`, 100, 420);
+    // Drawn from the file, not the placeholder of an unknown symbol.
+    const drawn = await page.evaluate(
+      (id) => {
+        const node = document.querySelector(`[data-testid="canvas"] [data-element-id="${id}"]`);
+        return {
+          placeholder: node?.querySelector('[data-placeholder]') !== null,
+          paths: node?.querySelectorAll('path').length ?? 0,
+        };
+      },
+      flagId,
+    );
+    expect(drawn).toEqual({ placeholder: false, paths: 1 });
+
+    await page.getByLabel('Переход на схему', { exact: true }).selectOption('pump-station');
+    expect(await fieldValue(page, 'Переход на схему')).toBe('pump-station');
+  });
+
+  it('keeps the edits unsaved when the save is cancelled in the dialog', async () => {
+    await saveAnswering(page, 'Escape');
+    expect(readdirSync(schemes)).toEqual([]);
+    expect(await text(page, 'import-error')).toBeNull();
+
+    await modeButton(page, 'Просмотр').click();
+    await expect.poll(() => question(page)).toBe('Несохранённые изменения');
+    await page.locator('[role="alertdialog"] button:text-is("Отмена")').click();
+    expect(await question(page)).toBeNull();
+    expect(await canvasIds(page)).toEqual([tankId, pipeId, flagId]);
+  });
+
+  it('saves into the scheme folder under the proposed name and lists it', async () => {
+    // The dialog proposes the folder and the scheme's name: accepted as it is.
+    await saveAnswering(page, 'Return');
+    const path = join(schemes, FILE_NAME);
+    await expect.poll(() => existsSync(path), { timeout: 10_000 }).toBe(true);
+    const saved = JSON.parse(readFileSync(path, 'utf8')) as {
+      id: string;
+      name: string;
+      elements: SavedElement[];
+    };
+    expect(saved).toMatchObject({ id: 'uchastok-b', name: NAME });
+    expect(saved.elements.map((element) => element.id)).toEqual([tankId, pipeId, flagId]);
+    const [tank, pipe, flag] = saved.elements;
+    expect(tank).toMatchObject({ type: 'symbol', symbolId: 'tank', x: tankAt[0], y: tankAt[1] });
+    expect(pipe).toMatchObject({ type: 'polyline', points: PIPE_POINTS, x: 200, y: 100 });
+    expect(flag).toMatchObject({ type: 'symbol', symbolId: OWN_SYMBOL, link: 'pump-station' });
+    expect(tank.link).toBeUndefined();
+
+    const entry = page.getByTestId(`scheme-file:${FILE_NAME}`);
+    await entry.waitFor({ timeout: 5000 });
+    expect(await entry.textContent()).toBe(NAME);
+  });
+
+  it('views the saved scheme and follows its link to the pump station', async () => {
+    // Saved: "Просмотр" switches at once, to the scheme as saved into the folder.
+    await modeButton(page, 'Просмотр').click();
+    await page.waitForSelector('[data-testid="runtime"]');
+    expect(await question(page)).toBeNull();
+    expect(await page.getByTestId(`scheme-file:${FILE_NAME}`).getAttribute('aria-current')).toBe(
+      'true',
+    );
+    expect(await text(page, 'scheme-title')).toBe(NAME);
+    const view = await page.evaluate(
+      ([flag, pipe]) => {
+        const root = document.querySelector('[data-testid="runtime"]');
+        const node = root?.querySelector(`[data-element-id="${flag}"]`);
+        return {
+          drawn: root?.querySelectorAll('svg > [data-element-id]').length ?? 0,
+          placeholders: root?.querySelectorAll('[data-placeholder]').length ?? -1,
+          flagPaths: node?.querySelectorAll('path').length ?? 0,
+          link: node?.getAttribute('data-link') ?? null,
+          pipe: root?.querySelector(`polyline[data-element-id="${pipe}"]`)?.getAttribute('points'),
+        };
+      },
+      [flagId, pipeId],
+    );
+    expect(view).toEqual({
+      drawn: 3,
+      placeholders: 0,
+      flagPaths: 1,
+      link: 'pump-station',
+      pipe: '200,100 300,100 300,200 400,200 400,300',
+    });
+
+    const flag = await page
+      .locator(`[data-testid="runtime"] [data-element-id="${flagId}"] path`)
+      .boundingBox();
+    if (!flag) throw new Error('the flag is not drawn');
+    await page.mouse.click(flag.x + flag.width / 3, flag.y + flag.height / 2);
+    await expect.poll(() => text(page, 'scheme-title')).toBe('Насосная станция №1');
+    expect(await page.getByTestId('scheme-pump-station').getAttribute('aria-current')).toBe(
+      'true',
+    );
+    expect(await text(page, 'link-problem')).toBeNull();
+  });
+
+  it('stayed free of errors', () => {
+    const problems = app.consoleMessages.filter((m) => m.type === 'error' || m.type === 'warning');
+    expect(problems).toEqual([]);
+    expect(pageErrors).toEqual([]);
+  });
+});
