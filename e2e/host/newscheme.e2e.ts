@@ -20,7 +20,7 @@ import {
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
-import type { Page } from 'playwright-core';
+import type { Locator, Page } from 'playwright-core';
 import { launchHost, type HostApp } from './harness';
 
 function hasTool(name: string): boolean {
@@ -67,11 +67,11 @@ async function newSaveDialog(before: readonly string[]): Promise<string> {
   }
 }
 
-/** Presses the toolbar's save button and answers the program's dialog with `key`. */
-async function saveAnswering(page: Page, key: 'Escape' | 'Return'): Promise<void> {
+/** Presses `button`, which saves, and answers the program's save dialog with `key`. */
+async function saveAnswering(button: Locator, key: 'Escape' | 'Return'): Promise<void> {
   const before = visibleWindows();
   // The dialog holds the program until it is answered, the click's reply included.
-  const click = page.locator('button[aria-label="Сохранить схему в файл"]').click();
+  const click = button.click();
   const dialog = await newSaveDialog(before);
   // The dialog's name field takes the focus once it is laid out.
   await delay(300);
@@ -291,7 +291,7 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
   });
 
   it('keeps the edits unsaved when the save is cancelled in the dialog', async () => {
-    await saveAnswering(page, 'Escape');
+    await saveAnswering(page.locator('button[aria-label="Сохранить схему в файл"]'), 'Escape');
     expect(readdirSync(schemes)).toEqual([]);
     expect(await text(page, 'import-error')).toBeNull();
 
@@ -302,9 +302,14 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
     expect(await canvasIds(page)).toEqual([tankId, pipeId, flagId]);
   });
 
-  it('saves into the scheme folder under the proposed name and lists it', async () => {
+  it('saves into the scheme folder under the proposed name on leaving the editor', async () => {
+    await modeButton(page, 'Просмотр').click();
+    await expect.poll(() => question(page)).toBe('Несохранённые изменения');
     // The dialog proposes the folder and the scheme's name: accepted as it is.
-    await saveAnswering(page, 'Return');
+    await saveAnswering(
+      page.locator('[role="alertdialog"] button:text-is("Сохранить и продолжить")'),
+      'Return',
+    );
     const path = join(schemes, FILE_NAME);
     await expect.poll(() => existsSync(path), { timeout: 10_000 }).toBe(true);
     const saved = JSON.parse(readFileSync(path, 'utf8')) as {
@@ -326,10 +331,12 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
   });
 
   it('views the saved scheme and follows its link to the pump station', async () => {
-    // Saved: "Просмотр" switches at once, to the scheme as saved into the folder.
-    await modeButton(page, 'Просмотр').click();
+    // Saved, the editor gives way to the view of the scheme as the folder lists it.
     await page.waitForSelector('[data-testid="runtime"]');
     expect(await question(page)).toBeNull();
+    await expect
+      .poll(() => page.getByTestId(`scheme-file:${FILE_NAME}`).getAttribute('aria-current'))
+      .toBe('true');
     expect(await page.getByTestId(`scheme-file:${FILE_NAME}`).getAttribute('aria-current')).toBe(
       'true',
     );
