@@ -73,9 +73,9 @@ async function saveAnswering(button: Locator, key: 'Escape' | 'Return'): Promise
   // The dialog holds the program until it is answered, the click's reply included.
   const click = button.click();
   const dialog = await newSaveDialog(before);
-  // The dialog's name field takes the focus once it is laid out.
-  await delay(300);
+  // Keys go to the dialog once it holds the focus.
   xdotool('windowfocus', '--sync', dialog);
+  await expect.poll(() => xdotool('getwindowfocus', '-f')).toBe(dialog);
   xdotool('key', key);
   await click;
   await expect.poll(() => visibleWindows().includes(dialog)).toBe(false);
@@ -337,9 +337,6 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
     await expect
       .poll(() => page.getByTestId(`scheme-file:${FILE_NAME}`).getAttribute('aria-current'))
       .toBe('true');
-    expect(await page.getByTestId(`scheme-file:${FILE_NAME}`).getAttribute('aria-current')).toBe(
-      'true',
-    );
     expect(await text(page, 'scheme-title')).toBe(NAME);
     const view = await page.evaluate(
       ([flag, pipe]) => {
