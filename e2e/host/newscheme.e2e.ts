@@ -6,7 +6,8 @@
 // The folders are temporary ones given with --schemes and --symbols.
 //
 // Needs an X display (xvfb-run) and xdotool for the save dialog; without them
-// it is skipped.
+// it is skipped. With CORVANE_SCREENSHOTS set it takes the picture of the
+// editor for docs/screenshots/ (ImageMagick's import).
 import { execFileSync } from 'node:child_process';
 import {
   existsSync,
@@ -19,6 +20,7 @@ import {
 } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
 import type { Locator, Page } from 'playwright-core';
 import { launchHost, type HostApp } from './harness';
@@ -32,6 +34,7 @@ function hasTool(name: string): boolean {
   }
 }
 
+const docsScreenshots = fileURLToPath(new URL('../../docs/screenshots/', import.meta.url));
 const canDrive = Boolean(process.env.DISPLAY) && hasTool('xdotool');
 const xdotool = (...args: string[]) => execFileSync('xdotool', args, { encoding: 'utf8' }).trim();
 const delay = (ms: number) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -81,25 +84,28 @@ async function saveAnswering(button: Locator, key: 'Escape' | 'Return'): Promise
   await expect.poll(() => visibleWindows().includes(dialog)).toBe(false);
 }
 
-/** A drawing of the folder's own: a flag whose cloth follows the element's fill. */
-const FLAG_SVG = `<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 40 60">
-  <rect x="4" y="2" width="3" height="56" fill="#555"/>
-  <path data-part="fill" d="M7 4 L36 12 L7 22 Z" fill="#2f7dd1" stroke="#1b4a7a"/>
+/** A drawing of the folder's own: a filter whose body follows the element's fill. */
+const FILTER_SVG = `<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 60 80">
+  <rect data-part="fill" x="6" y="4" width="48" height="72" rx="8" fill="#e3ecf4" stroke="#4d5a68" stroke-width="2"/>
+  <path d="M6 22 L54 58 M6 58 L54 22 M6 40 H54" stroke="#4d5a68" stroke-width="1.5" fill="none"/>
 </svg>
 `;
-const OWN_SYMBOL = 'file:flag';
+const OWN_SYMBOL = 'file:filter';
+const FILTER_BOX = { x: 270, y: 200, width: 60, height: 80 };
 
 const NAME = 'Участок Б';
 const FILE_NAME = `${NAME}.json`;
 /** The pipe's vertices in scheme units: where the clicks go, off the grid by a little. */
 const PIPE_CLICKS = [
-  [202, 98],
-  [297, 103],
-  [304, 196],
-  [398, 201],
-  [403, 304],
+  [112, 218],
+  [197, 223],
+  [204, 117],
+  [298, 122],
+  [303, 198],
 ] as const;
-const PIPE_POINTS = [200, 100, 300, 100, 300, 200, 400, 200, 400, 300];
+/** From the tank's side up and over to the top of the filter, snapped to the grid. */
+const PIPE_POINTS = [110, 220, 200, 220, 200, 120, 300, 120, 300, 200];
+const PIPE_DRAWN = '110,220 200,220 200,120 300,120 300,200';
 
 interface SavedElement {
   id: string;
@@ -194,7 +200,7 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
   const pageErrors: string[] = [];
   let tankId = '';
   let pipeId = '';
-  let flagId = '';
+  let filterId = '';
   let tankAt = [0, 0];
 
   beforeAll(async () => {
@@ -203,7 +209,7 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
     const symbols = join(root, 'symbols');
     mkdirSync(schemes);
     mkdirSync(symbols);
-    writeFileSync(join(symbols, 'flag.svg'), FLAG_SVG);
+    writeFileSync(join(symbols, 'filter.svg'), FILTER_SVG);
     app = await launchHost({ args: ['--schemes', schemes, '--symbols', symbols] });
     page = app.page;
     page.on('pageerror', (error) => pageErrors.push(error.message));
@@ -232,11 +238,11 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
   });
 
   it('adds a tank from the palette, landing at whole units', async () => {
-    tankId = await dropTile(page, 'symbol:tank', 60.4, 140.6);
+    tankId = await dropTile(page, 'symbol:tank', 62.4, 140.6);
     expect(await text(page, 'props-id')).toBe(tankId);
     tankAt = [Number(await fieldValue(page, 'X')), Number(await fieldValue(page, 'Y'))];
     for (const [value, wanted] of [
-      [tankAt[0], 60.4],
+      [tankAt[0], 62.4],
       [tankAt[1], 140.6],
     ]) {
       expect(Number.isInteger(value)).toBe(true);
@@ -262,7 +268,7 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
     expect(await text(page, 'props-type')).toBe('Труба');
     expect(
       await page.locator(`[data-drag-node="${pipeId}"] polyline`).first().getAttribute('points'),
-    ).toBe('200,100 300,100 300,200 400,200 400,300');
+    ).toBe(PIPE_DRAWN);
     // The selected pipe shows a handle on each vertex.
     expect(await page.locator('[aria-label^="Вершина "]').count()).toBe(5);
   });
@@ -272,7 +278,7 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
       Array.from(document.querySelectorAll('.orvo-palette__cat'), (node) => node.textContent),
     );
     expect(groups).toContain('Свои символы');
-    flagId = await dropTile(page, `symbol:${OWN_SYMBOL}`, 100, 420);
+    filterId = await dropTile(page, `symbol:${OWN_SYMBOL}`, 270.3, 200.4);
     // Drawn from the file, not the placeholder of an unknown symbol.
     const drawn = await page.evaluate(
       (id) => {
@@ -282,12 +288,34 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
           paths: node?.querySelectorAll('path').length ?? 0,
         };
       },
-      flagId,
+      filterId,
     );
     expect(drawn).toEqual({ placeholder: false, paths: 1 });
+    // At whole units where the pointer let go, in the drawing's own size.
+    const box = ['X', 'Y', 'Ширина', 'Высота'].map((label) => fieldValue(page, label));
+    expect((await Promise.all(box)).map(Number)).toEqual(Object.values(FILTER_BOX));
 
     await page.getByLabel('Переход на схему', { exact: true }).selectOption('pump-station');
     expect(await fieldValue(page, 'Переход на схему')).toBe('pump-station');
+
+    // With nothing selected the inspector shows the scheme's name and id.
+    const empty = await clientPoint(page, 480, 500);
+    await page.mouse.click(empty.x, empty.y);
+    expect(await fieldValue(page, 'Название')).toBe(NAME);
+    if (process.env.CORVANE_SCREENSHOTS) {
+      // Closer, for the picture of the editor; then back to 100 %.
+      await page.locator('button[aria-label="Увеличить"]').click();
+      await expect.poll(() => text(page, 'zoom-label')).toBe('125 %');
+      // Two frames drawn, and a moment for the window to show the last one.
+      await page.evaluate(
+        () => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))),
+      );
+      await delay(300);
+      const window = xdotool('search', '--onlyvisible', '--name', '^corvane-ui ');
+      execFileSync('import', ['-window', window, join(docsScreenshots, 'editor-new-scheme.png')]);
+      await page.getByTestId('zoom-label').click();
+      await expect.poll(() => text(page, 'zoom-label')).toBe('100 %');
+    }
   });
 
   it('keeps the edits unsaved when the save is cancelled in the dialog', async () => {
@@ -299,7 +327,7 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
     await expect.poll(() => question(page)).toBe('Несохранённые изменения');
     await page.locator('[role="alertdialog"] button:text-is("Отмена")').click();
     expect(await question(page)).toBeNull();
-    expect(await canvasIds(page)).toEqual([tankId, pipeId, flagId]);
+    expect(await canvasIds(page)).toEqual([tankId, pipeId, filterId]);
   });
 
   it('saves into the scheme folder under the proposed name on leaving the editor', async () => {
@@ -318,11 +346,16 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
       elements: SavedElement[];
     };
     expect(saved).toMatchObject({ id: 'uchastok-b', name: NAME });
-    expect(saved.elements.map((element) => element.id)).toEqual([tankId, pipeId, flagId]);
-    const [tank, pipe, flag] = saved.elements;
+    expect(saved.elements.map((element) => element.id)).toEqual([tankId, pipeId, filterId]);
+    const [tank, pipe, filter] = saved.elements;
     expect(tank).toMatchObject({ type: 'symbol', symbolId: 'tank', x: tankAt[0], y: tankAt[1] });
-    expect(pipe).toMatchObject({ type: 'polyline', points: PIPE_POINTS, x: 200, y: 100 });
-    expect(flag).toMatchObject({ type: 'symbol', symbolId: OWN_SYMBOL, link: 'pump-station' });
+    expect(pipe).toMatchObject({ type: 'polyline', points: PIPE_POINTS, x: 110, y: 120 });
+    expect(filter).toMatchObject({
+      type: 'symbol',
+      symbolId: OWN_SYMBOL,
+      link: 'pump-station',
+      ...FILTER_BOX,
+    });
     expect(tank.link).toBeUndefined();
 
     const entry = page.getByTestId(`scheme-file:${FILE_NAME}`);
@@ -339,32 +372,32 @@ describe.skipIf(!canDrive)('a new scheme made in the desktop program', () => {
       .toBe('true');
     expect(await text(page, 'scheme-title')).toBe(NAME);
     const view = await page.evaluate(
-      ([flag, pipe]) => {
+      ([filter, pipe]) => {
         const root = document.querySelector('[data-testid="runtime"]');
-        const node = root?.querySelector(`[data-element-id="${flag}"]`);
+        const node = root?.querySelector(`[data-element-id="${filter}"]`);
         return {
           drawn: root?.querySelectorAll('svg > [data-element-id]').length ?? 0,
           placeholders: root?.querySelectorAll('[data-placeholder]').length ?? -1,
-          flagPaths: node?.querySelectorAll('path').length ?? 0,
+          filterPaths: node?.querySelectorAll('path').length ?? 0,
           link: node?.getAttribute('data-link') ?? null,
           pipe: root?.querySelector(`polyline[data-element-id="${pipe}"]`)?.getAttribute('points'),
         };
       },
-      [flagId, pipeId],
+      [filterId, pipeId],
     );
     expect(view).toEqual({
       drawn: 3,
       placeholders: 0,
-      flagPaths: 1,
+      filterPaths: 1,
       link: 'pump-station',
-      pipe: '200,100 300,100 300,200 400,200 400,300',
+      pipe: PIPE_DRAWN,
     });
 
-    const flag = await page
-      .locator(`[data-testid="runtime"] [data-element-id="${flagId}"] path`)
+    const filter = await page
+      .locator(`[data-testid="runtime"] [data-element-id="${filterId}"]`)
       .boundingBox();
-    if (!flag) throw new Error('the flag is not drawn');
-    await page.mouse.click(flag.x + flag.width / 3, flag.y + flag.height / 2);
+    if (!filter) throw new Error('the filter is not drawn');
+    await page.mouse.click(filter.x + filter.width / 2, filter.y + filter.height / 3);
     await expect.poll(() => text(page, 'scheme-title')).toBe('Насосная станция №1');
     expect(await page.getByTestId('scheme-pump-station').getAttribute('aria-current')).toBe(
       'true',
