@@ -142,6 +142,42 @@ describe('a new scheme', () => {
     expect(title()).toBe('Котельная');
   });
 
+  describe('saved on leaving, before the folder lists it', () => {
+    const heat = scheme('heat', 'Тепловой пункт');
+    async function saveAndLeave() {
+      stubDownload();
+      const folder = renderShell([
+        { id: 'pump', name: 'Насосы', scheme: pump },
+        { id: 'heat', name: 'Тепло', scheme: heat },
+      ]);
+      fireEvent.click(modeButton('Редактирование'));
+      fireEvent.click(button('Новая схема'));
+      fireEvent.change(field('Название'), { target: { value: 'Котельная' } });
+      fireEvent.click(modeButton('Просмотр'));
+      await act(async () => {
+        fireEvent.click(button('Сохранить и продолжить'));
+        await Promise.resolve();
+      });
+      // The program lists the written file only a moment later.
+      expect(current()).toEqual(['Насосы']);
+      return () => folder.set([fileEntry('Котельная.json', scheme('kotelnaya', 'Котельная'))]);
+    }
+
+    it('shows the scheme once the folder lists it', async () => {
+      const listFile = await saveAndLeave();
+      listFile();
+      expect(current()).toEqual(['Котельная']);
+      expect(title()).toBe('Котельная');
+    });
+
+    it('stays on a scheme chosen meanwhile', async () => {
+      const listFile = await saveAndLeave();
+      fireEvent.click(screen.getByTestId('scheme-heat'));
+      listFile();
+      expect(current()).toEqual(['Тепло']);
+    });
+  });
+
   it('returns to the scheme it was started from when closed unsaved', () => {
     renderShell([{ id: 'pump', name: 'Насосы', scheme: pump }]);
     fireEvent.click(modeButton('Редактирование'));

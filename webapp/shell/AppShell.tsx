@@ -51,6 +51,21 @@ const questionStyle = { display: 'flex', alignItems: 'center', gap: 'var(--orvo-
 const connectionStyle = { color: 'var(--orvo-alarm)', fontWeight: 600 };
 const linkProblemStyle = { color: 'var(--orvo-alarm)', marginBottom: 'var(--orvo-space-2)' };
 
+/**
+ * How long after leaving a saved new scheme its view follows once the folder
+ * lists the file: the program reads the folder a moment after the file is
+ * written, so the scheme is not listed yet when the save ends.
+ */
+const AWAIT_SAVED_MS = 10_000;
+
+/** A new scheme left for viewing before the folder listed it. */
+interface AwaitedSave {
+  schemeId: string;
+  /** What is shown meanwhile; choosing anything else ends the wait. */
+  shownId: string;
+  until: number;
+}
+
 /** Prefix of the selection ids of new schemes, which no entry of the navigation has. */
 const NEW_SCHEME_PREFIX = 'new:';
 let lastNewScheme = 0;
@@ -172,6 +187,16 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
   const [editedName, setEditedName] = useState<{ id: string; name: string } | null>(null);
   const title = mode === 'edit' && editedName?.id === selectedId ? editedName.name : scheme?.name;
   const [linkProblem, setLinkProblem] = useState<{ id: string; text: string } | null>(null);
+  const [awaitedSave, setAwaitedSave] = useState<AwaitedSave | null>(null);
+  if (awaitedSave) {
+    const listed = folderEntries.find((entry) => entry.scheme.id === awaitedSave.schemeId);
+    if (mode !== 'view' || selectedId !== awaitedSave.shownId) {
+      setAwaitedSave(null);
+    } else if (listed) {
+      setAwaitedSave(null);
+      if (Date.now() <= awaitedSave.until) setSelectedId(listed.id);
+    }
+  }
 
   // One clock for every blinking and flowing element of the page.
   useEffect(() => {
@@ -179,7 +204,8 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
     return root ? startMarkerClock(root) : undefined;
   }, []);
 
-  const carryOut = (target: PendingSwitch) => {
+  /** Carries out a switch; `justSaved` once the editor's save has written its file. */
+  const carryOut = (target: PendingSwitch, justSaved = false) => {
     setPending(null);
     setLinkProblem(null);
     if (target.kind === 'new') {
@@ -190,9 +216,16 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
     } else if (target.kind === 'mode') {
       if (target.mode === 'view' && opened?.isNew) {
         // Back to the new scheme as saved into the folder, else to where it was started.
-        const savedId = editorRef.current?.scheme().id;
+        const editor = editorRef.current;
+        const savedId = editor?.scheme().id;
         const saved = folderEntries.find((entry) => entry.scheme.id === savedId);
-        setSelectedId(saved?.id ?? opened.returnId ?? entries[0]?.id ?? '');
+        const shownId = saved?.id ?? opened.returnId ?? entries[0]?.id ?? '';
+        setSelectedId(shownId);
+        // Just saved, the file is listed a moment later.
+        const unsaved = !justSaved && (editor?.hasUnsavedEdits() ?? false);
+        if (!saved && folder && typeof savedId === 'string' && !unsaved) {
+          setAwaitedSave({ schemeId: savedId, shownId, until: Date.now() + AWAIT_SAVED_MS });
+        }
       }
       setMode(target.mode);
     } else {
@@ -245,7 +278,7 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
       return;
     }
     void editor.save().then((written) => {
-      if (written) carryOut(pending);
+      if (written) carryOut(pending, true);
     });
   };
 
