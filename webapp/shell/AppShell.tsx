@@ -22,10 +22,12 @@ import {
   type SegmentedOption,
 } from '../editor';
 import type { Scheme } from '../scheme';
+import type { SettingsStore } from '../station';
 import { startMarkerClock } from '../styles';
 import type { SchemeEntry, SchemeRegistry } from './registry';
 import { RuntimeView } from './RuntimeView';
 import type { FolderSchemeEntry, SchemeFolderSource } from './schemeFolder';
+import { STAGE_SCALE_LABEL, stageBox, stageScaleOptions, useStageScale } from './stageScale';
 
 export type WorkMode = 'view' | 'edit';
 
@@ -41,6 +43,8 @@ export interface AppShellProps {
   connection?: ConnectionMonitor;
   /** The desktop program's scheme folder, listed after the registry's schemes. */
   folder?: SchemeFolderSource;
+  /** Where the scheme view's settings (its scale) are kept between runs. */
+  viewSettings?: SettingsStore;
 }
 
 /** A switch the user asked for: another work mode, another scheme or a new one. */
@@ -138,8 +142,15 @@ function useConnectionMessage(connection: ConnectionMonitor | undefined): string
   );
 }
 
-export function AppShell({ registry, dataSource, connection, folder }: AppShellProps) {
+export function AppShell({
+  registry,
+  dataSource,
+  connection,
+  folder,
+  viewSettings,
+}: AppShellProps) {
   const folderEntries = useFolderEntries(folder);
+  const [stageScale, setStageScale] = useStageScale(viewSettings);
   const entries = [...registry.list(), ...folderEntries];
   const folderById = useMemo(
     () => new Map(folderEntries.map((entry) => [entry.id, entry])),
@@ -311,6 +322,14 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
               {connectionProblem}
             </div>
           )}
+          {mode === 'view' && (
+            <SegmentedSwitch
+              label={STAGE_SCALE_LABEL}
+              options={stageScaleOptions}
+              value={stageScale}
+              onChange={setStageScale}
+            />
+          )}
           <SegmentedSwitch
             label="Режим работы со схемой"
             options={workModeOptions}
@@ -350,7 +369,8 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
                 )}
                 <div
                   data-testid="runtime"
-                  style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
+                  data-scale={stageScale}
+                  style={stageBox(stageScale, scheme.size)}
                 >
                   <RuntimeView
                     key={`${selectedId}#${viewKeyOf(scheme)}`}

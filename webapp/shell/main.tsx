@@ -6,7 +6,7 @@ import { StrictMode } from 'react';
 import { createRoot } from 'react-dom/client';
 import { createLoadEntries, stockSchemes } from '../content';
 import { createPageDataSource } from '../data';
-import { connectStation, forwardEmulator } from '../station';
+import { connectStation, forwardEmulator, settingsOf } from '../station';
 import '../styles/index.css';
 import { AppShell } from './AppShell';
 import { createSchemeRegistry } from './registry';
@@ -25,9 +25,11 @@ if (folder) followSchemeFolder(folder);
 if (folder) followSymbolFolder();
 
 // Inside the program the station records what the page's emulator produces.
-void connectStation().then((station) => {
-  if (station && emulated) forwardEmulator(dataSource, station);
+const station = connectStation().catch(() => null);
+void station.then((found) => {
+  if (found && emulated) forwardEmulator(dataSource, found);
 });
+const viewSettings = settingsOf(station, 'view');
 
 const container = document.getElementById('root');
 if (container) {
@@ -38,6 +40,7 @@ if (container) {
         dataSource={dataSource}
         connection={connection}
         folder={folder}
+        viewSettings={viewSettings}
       />
     </StrictMode>,
   );

@@ -7,6 +7,7 @@ export {
   localSettings,
   NO_HISTORY,
   readHistoryAnswer,
+  settingsOf,
 } from './station';
 export type {
   HistoryAnswer,
