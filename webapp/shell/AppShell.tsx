@@ -322,6 +322,12 @@ export function AppShell({
               {connectionProblem}
             </div>
           )}
+          <SegmentedSwitch
+            label="Режим работы со схемой"
+            options={workModeOptions}
+            value={mode}
+            onChange={(value) => request({ kind: 'mode', mode: value })}
+          />
           {mode === 'view' && (
             <SegmentedSwitch
               label={STAGE_SCALE_LABEL}
@@ -330,12 +336,6 @@ export function AppShell({
               onChange={setStageScale}
             />
           )}
-          <SegmentedSwitch
-            label="Режим работы со схемой"
-            options={workModeOptions}
-            value={mode}
-            onChange={(value) => request({ kind: 'mode', mode: value })}
-          />
           {pending && (
             <UnsavedEditsQuestion
               onSave={saveAndContinue}
