@@ -42,10 +42,20 @@ export interface ConsoleEntry {
 
 export interface HostApp {
   browser: Browser;
+  /** The DevTools protocol's address, "http://127.0.0.1:<port>". */
+  endpoint: string;
   page: Page;
   consoleMessages: ConsoleEntry[];
+  /**
+   * The first page whose address is `match` (or passes it), waited for. External
+   * applications and web addresses run in a page of their own, another target
+   * than `page`.
+   */
+  pageAt: (match: string | ((url: string) => boolean), timeoutMs?: number) => Promise<Page>;
   /** Everything the program wrote to stdout and stderr so far. */
   output: () => string;
+  /** Whether the program is still running. */
+  running: () => boolean;
   close: () => Promise<void>;
 }
 
@@ -199,7 +209,25 @@ export async function launchHost(options: LaunchOptions = {}): Promise<HostApp> 
     if (options.reload ?? true) {
       await page.reload({ waitUntil: 'load', timeout: timeoutMs });
     }
-    return { browser: connected, page, consoleMessages, output: () => output, close };
+    const pageAt = (match: string | ((url: string) => boolean), waitMs = 15_000) => {
+      const matches = typeof match === 'string' ? (url: string) => url === match : match;
+      return waitFor(`a page at ${String(match)}`, waitMs, exited, async () =>
+        connected
+          .contexts()
+          .flatMap((context) => context.pages())
+          .find((p) => matches(p.url())),
+      );
+    };
+    return {
+      browser: connected,
+      endpoint,
+      page,
+      consoleMessages,
+      pageAt,
+      output: () => output,
+      running: () => exited() === null,
+      close,
+    };
   } catch (error) {
     await close();
     throw error;
