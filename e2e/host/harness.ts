@@ -73,7 +73,8 @@ interface TargetInfo {
   url: string;
 }
 
-function freePort(): Promise<number> {
+/** A loopback port nobody listens on just now. */
+export function freePort(): Promise<number> {
   return new Promise((resolve, reject) => {
     const server = createServer();
     server.unref();
