@@ -192,9 +192,21 @@ describe.skipIf(!canDrive)('the boundaries of external pages in the desktop prog
 
     // Neither frame left its empty document; no page or frame anywhere lists
     // the folder's scheme but the built-in application's own.
+    const framed = await Promise.all(
+      external
+        .frames()
+        .filter((frame) => frame !== external.mainFrame())
+        .map(async (frame) => ({
+          url: frame.url(),
+          text: await frame.evaluate(() => document.documentElement?.innerText ?? ''),
+        })),
+    );
+    expect(framed).toHaveLength(2);
+    for (const frame of framed) {
+      expect(frame.url).not.toMatch(/^qrc:/);
+      expect(frame.text.trim()).toBe('');
+    }
     const frames = await everyFrame(app);
-    const framed = frames.filter((f) => f.url !== builtInAddress && f.url.startsWith('qrc:'));
-    expect(framed).toEqual([]);
     const listing = frames.filter((f) => f.text.includes('Участок А')).map((f) => f.url);
     expect(listing).toEqual([builtInAddress]);
     const targets = (await (await fetch(`${app.endpoint}/json/list`)).json()) as {

@@ -18,7 +18,9 @@
 //     expect(app.consoleMessages.filter((m) => m.type === 'error')).toEqual([]);
 //   });
 //
-// `page` is the built-in application ("qrc:/mvp/index.html"). By default it is
+// `page` is the built-in application ("qrc:/mvp/index.html"); external
+// applications and web addresses open in another page, found with
+// `await app.pageAt('corvane://content/mvp/index.html')`. By default `page` is
 // reloaded once after attaching, so `consoleMessages` holds everything the
 // page wrote since its (re)start. `close()` always ends the program, also
 // when the test failed half-way.
