@@ -216,6 +216,9 @@ void MainWindow::showPage(WebConsolePage *shownPage)
     if (webView->page() == shownPage)
         return;
     webView->setPage(shownPage);
+    // The page shown before took the keyboard away with it: the one shown now
+    // gets it, as if the operator had clicked into it.
+    webView->setFocus();
     if (shownPage != lostPage)
         rendererNotice->hide();
 }

@@ -6,7 +6,7 @@ import { mkdirSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
-import { launchHost, type HostApp } from './harness';
+import { builtInAddress, launchHost, type HostApp } from './harness';
 
 const xdotool = (...args: string[]) => execFileSync('xdotool', args, { encoding: 'utf8' }).trim();
 const delay = (ms: number) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -51,13 +51,13 @@ describe.skipIf(!process.env.DISPLAY)('external application with fetch()', () =>
     xdotool('type', '--delay', '20', join(root, 'index.html'));
     xdotool('key', 'Return');
 
+    // External content runs in a page of its own; the built-in one stays as it was.
+    const external = await app.pageAt('corvane://content/mvp/index.html');
     await expect
-      .poll(() => app.page.url(), { timeout: 15_000 })
-      .toBe('corvane://content/mvp/index.html');
-    await expect
-      .poll(() => app.page.evaluate(() => document.getElementById('value')?.textContent), {
+      .poll(() => external.evaluate(() => document.getElementById('value')?.textContent), {
         timeout: 15_000,
       })
       .toBe('LT-101 = 42.5');
+    expect(app.page.url()).toBe(builtInAddress);
   });
 });

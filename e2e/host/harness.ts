@@ -18,7 +18,9 @@
 //     expect(app.consoleMessages.filter((m) => m.type === 'error')).toEqual([]);
 //   });
 //
-// `page` is the built-in application ("qrc:/mvp/index.html"). By default it is
+// `page` is the built-in application ("qrc:/mvp/index.html"); external
+// applications and web addresses open in another page, found with
+// `await app.pageAt('corvane://content/mvp/index.html')`. By default `page` is
 // reloaded once after attaching, so `consoleMessages` holds everything the
 // page wrote since its (re)start. `close()` always ends the program, also
 // when the test failed half-way.
@@ -42,10 +44,20 @@ export interface ConsoleEntry {
 
 export interface HostApp {
   browser: Browser;
+  /** The DevTools protocol's address, "http://127.0.0.1:<port>". */
+  endpoint: string;
   page: Page;
   consoleMessages: ConsoleEntry[];
+  /**
+   * The first page whose address is `match` (or passes it), waited for. External
+   * applications and web addresses run in a page of their own, another target
+   * than `page`.
+   */
+  pageAt: (match: string | ((url: string) => boolean), timeoutMs?: number) => Promise<Page>;
   /** Everything the program wrote to stdout and stderr so far. */
   output: () => string;
+  /** Whether the program is still running. */
+  running: () => boolean;
   close: () => Promise<void>;
 }
 
@@ -63,7 +75,8 @@ interface TargetInfo {
   url: string;
 }
 
-function freePort(): Promise<number> {
+/** A loopback port nobody listens on just now. */
+export function freePort(): Promise<number> {
   return new Promise((resolve, reject) => {
     const server = createServer();
     server.unref();
@@ -199,7 +212,25 @@ export async function launchHost(options: LaunchOptions = {}): Promise<HostApp> 
     if (options.reload ?? true) {
       await page.reload({ waitUntil: 'load', timeout: timeoutMs });
     }
-    return { browser: connected, page, consoleMessages, output: () => output, close };
+    const pageAt = (match: string | ((url: string) => boolean), waitMs = 15_000) => {
+      const matches = typeof match === 'string' ? (url: string) => url === match : match;
+      return waitFor(`a page at ${String(match)}`, waitMs, exited, async () =>
+        connected
+          .contexts()
+          .flatMap((context) => context.pages())
+          .find((p) => matches(p.url())),
+      );
+    };
+    return {
+      browser: connected,
+      endpoint,
+      page,
+      consoleMessages,
+      pageAt,
+      output: () => output,
+      running: () => exited() === null,
+      close,
+    };
   } catch (error) {
     await close();
     throw error;

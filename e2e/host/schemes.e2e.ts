@@ -11,7 +11,7 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
 import type { Page } from 'playwright-core';
-import { launchHost, type HostApp } from './harness';
+import { builtInAddress, launchHost, type HostApp } from './harness';
 
 function hasTool(name: string): boolean {
   try {
@@ -246,14 +246,13 @@ describe.skipIf(!canDrive)('the scheme folder in the desktop program', () => {
     xdotool('type', '--delay', '20', join(outside, 'index.html'));
     xdotool('key', 'Return');
 
+    const external = await app.pageAt('corvane://content/mvp/index.html');
     await expect
-      .poll(() => page.url(), { timeout: 15_000 })
-      .toBe('corvane://content/mvp/index.html');
-    await expect
-      .poll(() => page.evaluate(() => document.getElementById('result')?.textContent), {
+      .poll(() => external.evaluate(() => document.getElementById('result')?.textContent), {
         timeout: 15_000,
       })
       .toBe('refused|refused');
+    expect(page.url()).toBe(builtInAddress);
   });
 
   it('stayed free of page errors', () => {

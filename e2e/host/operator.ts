@@ -1,0 +1,127 @@
+// The operator's hands on the real program under Xvfb: its menu, its input and
+// file dialogs and its log window, driven with xdotool (no window manager, so
+// windows are focused directly). ASCII only: xdotool drops Cyrillic letters.
+import { execFileSync } from 'node:child_process';
+import type { Page } from 'playwright-core';
+
+export function hasTool(name: string): boolean {
+  try {
+    execFileSync('sh', ['-c', `command -v ${name}`], { stdio: 'ignore' });
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+export const canDrive = Boolean(process.env.DISPLAY) && hasTool('xdotool');
+
+export const xdotool = (...args: string[]) =>
+  execFileSync('xdotool', args, { encoding: 'utf8', stdio: ['ignore', 'pipe', 'pipe'] }).trim();
+
+export const delay = (ms: number) => new Promise((resolve) => setTimeout(resolve, ms));
+
+export function windowName(id: string): string {
+  try {
+    return xdotool('getwindowname', id);
+  } catch {
+    return '';
+  }
+}
+
+export function visibleWindows(): string[] {
+  try {
+    return xdotool('search', '--onlyvisible', '--name', '.').split('\n').filter(Boolean);
+  } catch {
+    return [];
+  }
+}
+
+/** Visible windows whose name matches `name`. */
+export const windowsNamed = (name: RegExp) =>
+  visibleWindows().filter((id) => name.test(windowName(id)));
+
+/** Waits for a visible window named like `name` that was not there before. */
+export async function newWindowNamed(
+  before: readonly string[],
+  name: RegExp,
+  timeoutMs = 15_000,
+): Promise<string> {
+  const deadline = Date.now() + timeoutMs;
+  for (;;) {
+    const added = windowsNamed(name).filter((id) => !before.includes(id));
+    if (added.length > 0) return added[added.length - 1];
+    if (Date.now() > deadline) throw new Error(`no window named ${String(name)} appeared`);
+    await delay(100);
+  }
+}
+
+export function mainWindow(): string {
+  return xdotool('search', '--sync', '--onlyvisible', '--name', '^corvane-ui ').split('\n')[0];
+}
+
+/**
+ * Chooses the `entry`-th entry of the menu "Меню": 1 "Открыть файл
+ * WEB-приложения...", 2 "Открыть URL...", 3 "Использовать встроенное
+ * WEB-приложение", 4 "WebView консоль" (past the separator).
+ */
+export async function chooseMenuEntry(entry: 1 | 2 | 3 | 4): Promise<void> {
+  const window = mainWindow();
+  xdotool('windowfocus', '--sync', window);
+  xdotool('mousemove', '--window', window, '20', '10', 'click', '1');
+  await delay(500);
+  xdotool('key', ...Array<string>(entry).fill('Down'), 'Return');
+}
+
+/** Types `text` into the dialog that has just opened and confirms it. */
+async function answerDialog(text: string): Promise<void> {
+  await delay(1000);
+  xdotool('key', '--clearmodifiers', 'ctrl+a');
+  xdotool('type', '--delay', '10', text);
+  xdotool('key', 'Return');
+}
+
+/** "Открыть URL...": the input dialog's field has the focus. */
+export async function openUrl(url: string): Promise<void> {
+  await chooseMenuEntry(2);
+  await answerDialog(url);
+}
+
+/** "Открыть файл WEB-приложения...": the file dialog's name field has the focus. */
+export async function openApplicationFile(path: string): Promise<void> {
+  await chooseMenuEntry(1);
+  await answerDialog(path);
+}
+
+/** "Использовать встроенное WEB-приложение". */
+export const useBuiltInApplication = () => chooseMenuEntry(3);
+
+export const logWindowName = /^WebView сообщения$/;
+
+/** Opens the log window ("WebView консоль") and returns its X window. */
+export async function openLog(): Promise<string> {
+  const before = windowsNamed(logWindowName);
+  await chooseMenuEntry(4);
+  if (before.length > 0) return before[0];
+  return newWindowNamed([], logWindowName, 5000);
+}
+
+/**
+ * The log window's whole text, copied out of it through the system clipboard
+ * and read back by the built-in application, whose page may read it. The log
+ * window is closed again.
+ */
+export async function readLog(builtIn: Page): Promise<string> {
+  const log = await openLog();
+  await delay(300);
+  xdotool('windowfocus', '--sync', log);
+  xdotool('mousemove', '--window', log, '100', '100', 'click', '1');
+  xdotool('key', '--clearmodifiers', 'ctrl+a', 'ctrl+c');
+  await delay(200);
+  xdotool('key', 'Escape');
+  xdotool('windowfocus', '--sync', mainWindow());
+  await delay(200);
+  return builtIn.evaluate(() => navigator.clipboard.readText());
+}
+
+/** How often `text` occurs in `log`. */
+export const occurrences = (log: string, text: string) => log.split(text).length - 1;
