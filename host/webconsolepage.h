@@ -29,7 +29,7 @@ public:
 signals:
     void consoleMessage(const QString &message);
     // A navigation or frame this page refuses, or dialogs it drops; once per
-    // address and document.
+    // address for the page's life.
     void refused(const QString &message);
 
 protected:
