@@ -1,7 +1,9 @@
 // The station's bridge as the built-in application's page sees it: the
 // program's services over Qt WebChannel, each call checked in the host.
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
+import { startAttacker, type AttackerServer } from './attacker';
 import { launchHost, type HostApp } from './harness';
+import { canDrive, openUrl, useBuiltInApplication } from './operator';
 
 // Speaks the channel's protocol from inside the page: init, then the calls given.
 const speak = (calls: { object: string; method: string; args: unknown[] }[]) =>
@@ -121,4 +123,34 @@ describe('the station bridge', () => {
     // The program is still there and answers.
     expect(await app.page.evaluate(() => document.title.length >= 0)).toBe(true);
   });
+
+  it.skipIf(!canDrive)(
+    'is not there for a web page, right after the built-in page nor after a reload',
+    async () => {
+      let server: AttackerServer | undefined;
+      try {
+        server = await startAttacker({
+          '/probe': {
+            body: `<!doctype html><title>probe</title><script>
+              window.seen = [typeof qt, typeof QWebChannel];
+            </script>`,
+          },
+        });
+        const address = `${server.origin}/probe`;
+        await openUrl(address);
+        const web = await app.pageAt(address);
+        const probe = () => web.evaluate(() => (window as unknown as { seen: string[] }).seen);
+        await expect.poll(probe, { timeout: 15_000 }).toEqual(['undefined', 'undefined']);
+        await web.reload();
+        await expect.poll(probe, { timeout: 15_000 }).toEqual(['undefined', 'undefined']);
+        // The built-in page keeps its own, as it was left.
+        await useBuiltInApplication();
+        expect(
+          await app.page.evaluate(() => typeof (window as unknown as { qt?: unknown }).qt),
+        ).toBe('object');
+      } finally {
+        await server?.close();
+      }
+    },
+  );
 });
