@@ -4,6 +4,7 @@
 #include "confinedfile.h"
 #include "pathresolver.h"
 #include "schemefolder.h"
+#include "schemeregistration.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -22,12 +23,7 @@ const QByteArray jsonType = QByteArrayLiteral("application/json");
 
 QWebEngineUrlScheme registerSchemeFolderScheme()
 {
-    QWebEngineUrlScheme scheme(schemeFolderSchemeName);
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-    // Secure for the secure "qrc:" page; CORS so that it may read the replies.
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
-    QWebEngineUrlScheme::registerScheme(scheme);
-    return scheme;
+    return registerStationFolderScheme(schemeFolderSchemeName);
 }
 
 SchemeFolderHandler::SchemeFolderHandler(SchemeFolder *folder, QObject *parent)

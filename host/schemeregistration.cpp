@@ -22,3 +22,12 @@ QWebEngineUrlScheme registerCorvaneScheme()
     QWebEngineUrlScheme::registerScheme(scheme);
     return scheme;
 }
+
+QWebEngineUrlScheme registerStationFolderScheme(const QByteArray &name)
+{
+    QWebEngineUrlScheme scheme(name);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
+    QWebEngineUrlScheme::registerScheme(scheme);
+    return scheme;
+}

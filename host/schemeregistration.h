@@ -11,3 +11,8 @@ inline const QByteArray corvaneSchemeName = QByteArrayLiteral("corvane");
 // enabled) and registers it. Must run before the application object exists;
 // the returned object has to outlive the application.
 QWebEngineUrlScheme registerCorvaneScheme();
+
+// Registers a scheme through which the station serves one of its folders to
+// the built-in application: host syntax, secure for the secure "qrc:" page,
+// CORS so that it may read the replies. Before the application object exists.
+QWebEngineUrlScheme registerStationFolderScheme(const QByteArray &name);

@@ -1,6 +1,7 @@
 #include "symbolfolderhandler.h"
 
 #include "builtinapplication.h"
+#include "schemeregistration.h"
 #include "symbolfolder.h"
 
 #include <QBuffer>
@@ -10,12 +11,7 @@
 
 QWebEngineUrlScheme registerSymbolFolderScheme()
 {
-    QWebEngineUrlScheme scheme(symbolFolderSchemeName);
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
-    // Secure for the secure "qrc:" page; CORS so that it may read the replies.
-    scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
-    QWebEngineUrlScheme::registerScheme(scheme);
-    return scheme;
+    return registerStationFolderScheme(symbolFolderSchemeName);
 }
 
 SymbolFolderHandler::SymbolFolderHandler(SymbolFolder *folder, QObject *parent)
