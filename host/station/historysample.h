@@ -18,6 +18,11 @@ struct HistorySample
     Kind kind = Kind::Gap;
     PointStatus status = PointStatus::Bad;
 
+    bool operator==(const HistorySample &other) const
+    {
+        return t == other.t && kind == other.kind && status == other.status && v == other.v;
+    }
+
     bool isGap() const { return kind == Kind::Gap; }
 
     // Same value and status, whatever the time.

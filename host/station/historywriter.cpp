@@ -306,7 +306,6 @@ bool HistoryWriter::commit()
         pending = gaps + pending;
     }
 
-    QList<int> touched;
     for (const Entry &entry : std::as_const(pending)) {
         const int id = pointId(entry.point);
         if (id < 0)
@@ -329,12 +328,6 @@ bool HistoryWriter::commit()
             run.last() = sample;
         else
             run.append(sample);
-        touched.append(id);
-    }
-    std::sort(touched.begin(), touched.end());
-    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
-    for (int id : std::as_const(touched)) {
-        const QList<HistorySample> &run = runs.value(id);
         if (run.size() >= HistorySchema::chunkSamples
             || run.constLast().t - run.constFirst().t >= HistorySchema::chunkSpan) {
             if (!seal(id))
