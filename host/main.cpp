@@ -1,13 +1,13 @@
 #include "datasourcesettings.h"
+#include "historyexport.h"
 #include "loopback.h"
 #include "mainwindow.h"
 #include "remotedebugging.h"
-#include "station.h"
-#include "stationdatabase.h"
-#include "historyexport.h"
 #include "schemefolder.h"
 #include "schemefolderhandler.h"
 #include "schemeregistration.h"
+#include "station.h"
+#include "stationdatabase.h"
 #include "symbolfolder.h"
 #include "symbolfolderhandler.h"
 
@@ -137,11 +137,11 @@ int exportHistory(int argc, char **argv)
     const QStringList arguments = app.arguments();
     QString path = StationDatabase::defaultPath();
     QString ids, from, to;
-    const bool given[] = { folderFrom(arguments, QStringLiteral("history"), path)
-            != FolderOption::MissingValue,
-        folderFrom(arguments, QStringLiteral("export-history"), ids) == FolderOption::Given,
-        folderFrom(arguments, QStringLiteral("from"), from) != FolderOption::MissingValue,
-        folderFrom(arguments, QStringLiteral("to"), to) != FolderOption::MissingValue };
+    const bool given[]
+        = { folderFrom(arguments, QStringLiteral("history"), path) != FolderOption::MissingValue,
+              folderFrom(arguments, QStringLiteral("export-history"), ids) == FolderOption::Given,
+              folderFrom(arguments, QStringLiteral("from"), from) != FolderOption::MissingValue,
+              folderFrom(arguments, QStringLiteral("to"), to) != FolderOption::MissingValue };
     auto fail = [](const QString &message) {
         std::fprintf(stderr, "corvane-ui: %s\n", message.toLocal8Bit().constData());
         return 2;

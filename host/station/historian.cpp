@@ -88,8 +88,8 @@ void Historian::stop()
     heartbeatTimer->stop();
 }
 
-void Historian::history(const QStringList &ids, qint64 from, qint64 to, int maxPoints,
-    QObject *context, Answer answer)
+void Historian::history(
+    const QStringList &ids, qint64 from, qint64 to, int maxPoints, QObject *context, Answer answer)
 {
     const quint64 request = nextRequest++;
     pending.insert(request, { context, std::move(answer) });

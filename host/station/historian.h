@@ -31,15 +31,15 @@ public:
     static constexpr qint64 heartbeatInterval = 10 * 60 * 1000;
     static constexpr int heartbeatCheck = 10 * 1000;
 
-    Historian(PointTable *table, StationDatabase *database, QObject *parent = nullptr,
-        Clock clock = {});
+    Historian(
+        PointTable *table, StationDatabase *database, QObject *parent = nullptr, Clock clock = {});
     ~Historian() override;
 
     // getHistory: `answer` is called later on the GUI thread with
     // {"points": {id: [{"t", "v", "s"}, …]}, "downsampled": {id: bool}}, unless
     // `context` is gone by then. The query runs on the database's reader thread.
-    void history(const QStringList &ids, qint64 from, qint64 to, int maxPoints,
-        QObject *context, Answer answer);
+    void history(const QStringList &ids, qint64 from, qint64 to, int maxPoints, QObject *context,
+        Answer answer);
 
     // Stores the held value of every point whose last stored sample is
     // `heartbeatInterval` old; a timer calls it every `heartbeatCheck`.

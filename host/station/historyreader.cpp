@@ -14,26 +14,10 @@
 
 #include <algorithm>
 
-namespace {
-
-HistorySample fromRecent(const QSqlQuery &query)
-{
-    HistorySample sample;
-    const int s = query.value(2).toInt();
-    sample.t = query.value(0).toLongLong();
-    sample.status = PointStatus(std::clamp(s & 3, 0, 2));
-    sample.kind = HistorySample::Kind(std::clamp((s >> 2) & 3, 0, 2));
-    sample.v = sample.isGap() ? 0 : query.value(1).toDouble();
-    return sample;
-}
-
-} // namespace
-
 HistoryReader::HistoryReader(QObject *parent)
     : QObject(parent)
     , connectionName(QStringLiteral("history-reader-") + QUuid::createUuid().toString())
-{
-}
+{ }
 
 HistoryReader::~HistoryReader()
 {
@@ -85,8 +69,8 @@ bool HistoryReader::isOpen() const
         && QSqlDatabase::database(connectionName, false).isOpen();
 }
 
-bool HistoryReader::samples(const QString &point, qint64 from, qint64 to,
-    QList<HistorySample> &out, std::optional<HistorySample> *before)
+bool HistoryReader::samples(const QString &point, qint64 from, qint64 to, QList<HistorySample> &out,
+    std::optional<HistorySample> *before)
 {
     if (!isOpen())
         return false;
@@ -110,8 +94,8 @@ bool HistoryReader::samples(const QString &point, qint64 from, qint64 to,
 
     std::optional<HistorySample> last;
     QList<HistorySample> decoded;
-    query.prepare(QStringLiteral(
-        "SELECT t0, data FROM chunks WHERE point = ? AND t1 >= ? ORDER BY t1"));
+    query.prepare(
+        QStringLiteral("SELECT t0, data FROM chunks WHERE point = ? AND t1 >= ? ORDER BY t1"));
     query.addBindValue(id);
     query.addBindValue(from);
     if (!query.exec())
@@ -139,37 +123,32 @@ bool HistoryReader::samples(const QString &point, qint64 from, qint64 to,
             return done(false);
         decoded.clear();
         if (query.next()
-            && SampleChunk::decode(query.value(1).toByteArray(), query.value(0).toLongLong(),
-                decoded)
+            && SampleChunk::decode(
+                query.value(1).toByteArray(), query.value(0).toLongLong(), decoded)
             && !decoded.isEmpty())
             last = decoded.constLast();
     }
-    // Rows of `recent` are newer than every chunk of their point.
-    if (before) {
-        query.prepare(QStringLiteral(
-            "SELECT t, v, s FROM recent WHERE point = ? AND t < ? ORDER BY t DESC LIMIT 1"));
-        query.addBindValue(id);
-        query.addBindValue(from);
-        if (!query.exec())
-            return done(false);
-        if (query.next())
-            last = fromRecent(query);
-        *before = last;
-    }
-    query.prepare(QStringLiteral(
-        "SELECT t, v, s FROM recent WHERE point = ? AND t >= ? AND t <= ? ORDER BY t"));
+    // Rows of `recent` are newer than every chunk of their point, and few.
+    query.prepare(QStringLiteral("SELECT t0, data FROM recent WHERE point = ? ORDER BY t0"));
     query.addBindValue(id);
-    query.addBindValue(from);
-    query.addBindValue(to);
     if (!query.exec())
         return done(false);
-    while (query.next())
-        out.append(fromRecent(query));
+    while (query.next()) {
+        decoded.clear();
+        SampleChunk::decode(query.value(1).toByteArray(), query.value(0).toLongLong(), decoded);
+        for (const HistorySample &sample : std::as_const(decoded)) {
+            if (sample.t < from)
+                last = sample;
+            else if (sample.t <= to)
+                out.append(sample);
+        }
+    }
+    if (before)
+        *before = last;
     return done(true);
 }
 
-QJsonObject HistoryReader::history(
-    const QStringList &ids, qint64 from, qint64 to, int maxPoints)
+QJsonObject HistoryReader::history(const QStringList &ids, qint64 from, qint64 to, int maxPoints)
 {
     QJsonObject points;
     QJsonObject downsampled;

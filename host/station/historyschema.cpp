@@ -17,8 +17,8 @@ const QList<QStringList> &migrations()
                            "NULL, t0 INTEGER NOT NULL, t1 INTEGER NOT NULL, n INTEGER NOT NULL, "
                            "data BLOB NOT NULL)"),
             QStringLiteral("CREATE INDEX chunks_by_point ON chunks (point, t1)"),
-            QStringLiteral("CREATE TABLE recent (point INTEGER NOT NULL, t INTEGER NOT NULL, v, "
-                           "s INTEGER NOT NULL, PRIMARY KEY (point, t)) WITHOUT ROWID"),
+            QStringLiteral("CREATE TABLE recent (point INTEGER NOT NULL, t0 INTEGER NOT NULL, "
+                           "data BLOB NOT NULL, PRIMARY KEY (point, t0)) WITHOUT ROWID"),
             QStringLiteral("CREATE TABLE recorder (id INTEGER PRIMARY KEY CHECK (id = 1), "
                            "last_flush INTEGER NOT NULL)"),
             QStringLiteral("INSERT INTO recorder VALUES (1, 0)"),

@@ -12,10 +12,11 @@
 // keeps its pages full, and the big rows spill into full overflow pages, so
 // the file holds little but the encoded bytes; the index (point, t1) finds
 // the chunks of a time range. Samples not yet sealed into a chunk are rows of
-// `recent`, one per sample, so that every transaction is small and a crash
-// loses nothing committed; the writer seals a point's rows into a chunk once
-// enough have gathered. `recorder` holds the time of the last commit, so that
-// the next start knows until when the points had a source.
+// `recent`, one per point and commit holding that commit's samples encoded
+// the same way, so that a transaction costs one row per point whatever the
+// rate and a crash loses nothing committed; the writer seals a point's rows
+// into one chunk once enough samples have gathered. `recorder` holds the time of the last commit,
+// so that the next start knows until when the points had a source.
 class HistorySchema
 {
 public:

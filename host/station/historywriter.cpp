@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -34,34 +35,21 @@ QString describe(const QSqlError &error)
     return text.isEmpty() ? error.text() : text;
 }
 
-int recentStatus(const HistorySample &sample)
-{
-    return int(sample.status) | int(sample.kind) << 2;
-}
-
-HistorySample fromRecent(qint64 t, const QVariant &v, int s)
-{
-    HistorySample sample;
-    sample.t = t;
-    sample.status = PointStatus(std::clamp(s & 3, 0, 2));
-    sample.kind = HistorySample::Kind(std::clamp((s >> 2) & 3, 0, 2));
-    sample.v = sample.isGap() ? 0 : v.toDouble();
-    return sample;
-}
-
 } // namespace
 
 struct HistoryWriter::Statements
 {
     explicit Statements(const QSqlDatabase &db)
-        : insertRecent(db), insertChunk(db), deleteRecent(db), insertPoint(db), updateRecorder(db)
-    {
-    }
+        : insertRecent(db)
+        , insertChunk(db)
+        , deleteRecent(db)
+        , insertPoint(db)
+        , updateRecorder(db)
+    { }
     bool prepare()
     {
-        return insertRecent.prepare(
-                   QStringLiteral("INSERT OR REPLACE INTO recent (point, t, v, s) VALUES (?, ?, "
-                                  "?, ?)"))
+        return insertRecent.prepare(QStringLiteral(
+                   "INSERT OR REPLACE INTO recent (point, t0, data) VALUES (?, ?, ?)"))
             && insertChunk.prepare(QStringLiteral(
                 "INSERT INTO chunks (point, t0, t1, n, data) VALUES (?, ?, ?, ?, ?)"))
             && deleteRecent.prepare(QStringLiteral("DELETE FROM recent WHERE point = ?"))
@@ -115,7 +103,8 @@ void HistoryWriter::open(const QString &path)
         // A journal belongs to its file: it goes along, never into the new one.
         for (const char *suffix : { "-wal", "-shm" }) {
             const QString companion = path + QLatin1String(suffix);
-            if (QFileInfo::exists(companion) && !QFile::rename(companion, aside + QLatin1String(suffix)))
+            if (QFileInfo::exists(companion)
+                && !QFile::rename(companion, aside + QLatin1String(suffix)))
                 QFile::remove(companion);
         }
         qCWarning(lcStationDatabase) << "set aside" << path << "as" << aside << ":" << error;
@@ -189,11 +178,14 @@ bool HistoryWriter::loadState(QString &error)
         return fail();
     while (query.next())
         sealedUntil.insert(query.value(0).toInt(), query.value(1).toLongLong());
-    if (!query.exec(QStringLiteral("SELECT point, t, v, s FROM recent ORDER BY point, t")))
+    if (!query.exec(QStringLiteral("SELECT point, t0, data FROM recent ORDER BY point, t0")))
         return fail();
     while (query.next()) {
-        runs[query.value(0).toInt()].append(fromRecent(
-            query.value(1).toLongLong(), query.value(2), query.value(3).toInt()));
+        QList<HistorySample> &run = runs[query.value(0).toInt()];
+        if (!SampleChunk::decode(query.value(2).toByteArray(), query.value(1).toLongLong(), run)) {
+            error = QStringLiteral("malformed samples");
+            return false;
+        }
     }
     return true;
 }
@@ -278,8 +270,8 @@ bool HistoryWriter::commit()
         if (query.next())
             lastFlush = query.value(0).toLongLong();
         QSqlQuery lastChunk(db);
-        lastChunk.prepare(QStringLiteral(
-            "SELECT t0, data FROM chunks WHERE point = ? ORDER BY t1 DESC LIMIT 1"));
+        lastChunk.prepare(
+            QStringLiteral("SELECT t0, data FROM chunks WHERE point = ? ORDER BY t1 DESC LIMIT 1"));
         QList<Entry> gaps;
         for (auto point = pointIds.cbegin(); point != pointIds.cend(); ++point) {
             HistorySample last;
@@ -293,8 +285,8 @@ bool HistoryWriter::commit()
                     return fail(lastChunk.lastError());
                 QList<HistorySample> samples;
                 if (lastChunk.next()
-                    && SampleChunk::decode(lastChunk.value(1).toByteArray(),
-                        lastChunk.value(0).toLongLong(), samples)
+                    && SampleChunk::decode(
+                        lastChunk.value(1).toByteArray(), lastChunk.value(0).toLongLong(), samples)
                     && !samples.isEmpty()) {
                     last = samples.constLast();
                     found = true;
@@ -306,35 +298,52 @@ bool HistoryWriter::commit()
         pending = gaps + pending;
     }
 
+    // Each point's new samples, in order. A point's time only moves forward;
+    // a sample at the time of the one before it in the same commit replaces it.
+    QMap<int, QList<HistorySample>> fresh;
     for (const Entry &entry : std::as_const(pending)) {
         const int id = pointId(entry.point);
         if (id < 0)
             return fail(statements->insertPoint.lastError());
-        QList<HistorySample> &run = runs[id];
         const HistorySample &sample = entry.sample;
-        const qint64 sealed = sealedUntil.value(id, std::numeric_limits<qint64>::min());
-        // A point's time only moves forward; a sample at the time of the
-        // previous one replaces it.
-        if (sample.t <= sealed || (!run.isEmpty() && sample.t < run.constLast().t))
+        QList<HistorySample> &added = fresh[id];
+        const QList<HistorySample> &run = runs[id];
+        const qint64 last = !added.isEmpty() ? added.constLast().t
+            : !run.isEmpty()                 ? run.constLast().t
+                             : sealedUntil.value(id, std::numeric_limits<qint64>::min());
+        if (sample.t < last || (sample.t == last && added.isEmpty()))
             continue;
+        if (sample.t == last)
+            added.last() = sample;
+        else
+            added.append(sample);
+    }
+    for (auto added = fresh.cbegin(); added != fresh.cend(); ++added) {
+        if (added->isEmpty())
+            continue;
+        const int id = added.key();
+        QList<HistorySample> &run = runs[id];
+        qsizetype unsealed = run.size();
+        for (const HistorySample &sample : *added) {
+            run.append(sample);
+            if (run.size() >= HistorySchema::chunkSamples
+                || run.constLast().t - run.constFirst().t >= HistorySchema::chunkSpan) {
+                if (!seal(id))
+                    return fail(statements->insertChunk.lastError().isValid()
+                            ? statements->insertChunk.lastError()
+                            : statements->deleteRecent.lastError());
+                unsealed = 0;
+            }
+        }
+        if (unsealed == run.size())
+            continue;
+        const QList<HistorySample> rest = run.mid(unsealed);
         QSqlQuery &insert = statements->insertRecent;
         insert.addBindValue(id);
-        insert.addBindValue(sample.t);
-        insert.addBindValue(sample.isGap() ? QVariant() : QVariant(sample.v));
-        insert.addBindValue(recentStatus(sample));
+        insert.addBindValue(rest.constFirst().t);
+        insert.addBindValue(SampleChunk::encode(rest, rest.constFirst().t));
         if (!insert.exec())
             return fail(insert.lastError());
-        if (!run.isEmpty() && run.constLast().t == sample.t)
-            run.last() = sample;
-        else
-            run.append(sample);
-        if (run.size() >= HistorySchema::chunkSamples
-            || run.constLast().t - run.constFirst().t >= HistorySchema::chunkSpan) {
-            if (!seal(id))
-                return fail(statements->insertChunk.lastError().isValid()
-                        ? statements->insertChunk.lastError()
-                        : statements->deleteRecent.lastError());
-        }
     }
     const qint64 now = clock();
     statements->updateRecorder.addBindValue(now);

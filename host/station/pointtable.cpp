@@ -2,8 +2,7 @@
 
 PointTable::PointTable(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 void PointTable::setCatalogue(const QList<PointInfo> &points)
 {

@@ -33,8 +33,14 @@ bool getVarint(const char *&at, const char *end, quint64 &value)
     return false;
 }
 
-quint64 zigzag(qint64 value) { return (quint64(value) << 1) ^ quint64(value >> 63); }
-qint64 unzigzag(quint64 value) { return qint64(value >> 1) ^ -qint64(value & 1); }
+quint64 zigzag(qint64 value)
+{
+    return (quint64(value) << 1) ^ quint64(value >> 63);
+}
+qint64 unzigzag(quint64 value)
+{
+    return qint64(value >> 1) ^ -qint64(value & 1);
+}
 
 // The fewest decimal places that give `v` back exactly, or -1.
 int decimalsOf(double v, qint64 &mantissa)

@@ -33,10 +33,10 @@ StationDatabase::StationDatabase(QObject *parent, Clock clock)
     connect(writer, &HistoryWriter::opened, this, [this] { setState(Recording::On); });
     connect(writer, &HistoryWriter::setAside, this,
         [this](const QString &path, const QString &aside, const QString &reason) {
-            emit problem(tr("The history file could not be read and was renamed to %2; a new "
-                            "one is started\n%1\n%3")
-                             .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(aside),
-                                 reason));
+            emit problem(
+                tr("The history file could not be read and was renamed to %2; a new "
+                   "one is started\n%1\n%3")
+                    .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(aside), reason));
         });
     connect(writer, &HistoryWriter::openFailed, this,
         [this](const QString &path, const QString &reason) {
@@ -116,7 +116,8 @@ void StationDatabase::flush()
 
 void StationDatabase::sync()
 {
-    QMetaObject::invokeMethod(writer, [] {}, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        writer, [] {}, Qt::BlockingQueuedConnection);
 }
 
 quint64 StationDatabase::transactionCount() const

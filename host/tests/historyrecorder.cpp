@@ -13,8 +13,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     StationDatabase database;
-    QObject::connect(&database, &StationDatabase::recordingChanged, &app,
-        [](StationDatabase::Recording state) {
+    QObject::connect(
+        &database, &StationDatabase::recordingChanged, &app, [](StationDatabase::Recording state) {
             if (state == StationDatabase::Recording::On) {
                 std::puts("recording");
                 std::fflush(stdout);

@@ -52,12 +52,10 @@ void TestDownsampler::keepsFirstMinMaxLastPerColumn_data()
     QTest::addColumn<int>("columns");
     QTest::addColumn<QList<qint64>>("kept");
 
-    QTest::newRow("one column: first, min, max, last in time order")
-        << series({ 5, 3, 9, 1, 7, 4 }) << qint64(0) << qint64(5) << 1
-        << QList<qint64> { 0, 2, 3, 5 };
+    QTest::newRow("one column: first, min, max, last in time order") << series(
+        { 5, 3, 9, 1, 7, 4 }) << qint64(0) << qint64(5) << 1 << QList<qint64> { 0, 2, 3, 5 };
     QTest::newRow("a rising line keeps its ends only")
-        << series({ 1, 2, 3, 4, 5, 6 }) << qint64(0) << qint64(5) << 1
-        << QList<qint64> { 0, 5 };
+        << series({ 1, 2, 3, 4, 5, 6 }) << qint64(0) << qint64(5) << 1 << QList<qint64> { 0, 5 };
     QTest::newRow("each column on its own")
         << series({ 5, 1, 9, 5, 5, 9, 1, 5 }) << qint64(0) << qint64(7) << 2
         << QList<qint64> { 0, 1, 2, 3, 4, 5, 6, 7 };

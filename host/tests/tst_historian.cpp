@@ -17,8 +17,7 @@ namespace {
 constexpr qint64 minute = 60 * 1000;
 constexpr qint64 start = 1'796'889'600'000;
 
-PointSample value(const QString &id, qint64 t, const QVariant &v,
-    PointStatus s = PointStatus::Good)
+PointSample value(const QString &id, qint64 t, const QVariant &v, PointStatus s = PointStatus::Good)
 {
     return { id, t, v, s };
 }
@@ -111,8 +110,8 @@ void TestHistorian::storesChangesHeartbeatsAndGaps()
         QStringList({ "0:1.5:good", "2:2:good", "3:2:uncertain", "603:2:uncertain",
             "1300:2:uncertain", "1305::bad" }));
     QCOMPARE(stored(path, sw),
-        QStringList({ "0:true:good", "1300:true:good", "1305::bad", "1310:false:good",
-            "1320::bad" }));
+        QStringList(
+            { "0:true:good", "1300:true:good", "1305::bad", "1310:false:good", "1320::bad" }));
 }
 
 void TestHistorian::answersHistoryAsJson()
@@ -125,8 +124,8 @@ void TestHistorian::answersHistoryAsJson()
 
     QJsonObject answer;
     QObject context;
-    historian->history({ lt, QStringLiteral("none") }, start + 50'500, start + 52'000, 0,
-        &context, [&answer](const QJsonObject &a) { answer = a; });
+    historian->history({ lt, QStringLiteral("none") }, start + 50'500, start + 52'000, 0, &context,
+        [&answer](const QJsonObject &a) { answer = a; });
     QTRY_VERIFY_WITH_TIMEOUT(!answer.isEmpty(), 10000);
     const QJsonObject expected {
         { "points",
@@ -137,7 +136,8 @@ void TestHistorian::answersHistoryAsJson()
                         QJsonObject { { "t", start + 51'000 }, { "v", 1.0 }, { "s", "good" } },
                         QJsonObject { { "t", start + 52'000 }, { "v", 2.0 }, { "s", "good" } } } },
                 { "none", QJsonArray {} } } },
-        { "downsampled", QJsonObject { { lt, false }, { "none", false } } } };
+        { "downsampled", QJsonObject { { lt, false }, { "none", false } } }
+    };
     QCOMPARE(answer, expected);
 
     // An answer whose receiver is gone is dropped.

@@ -82,9 +82,8 @@ void TestHistoryExport::writesCsv_data()
     QTest::newRow("an unknown point gives no lines")
         << QStringList { "--export-history", "XX-1", "--from", "2026-12-10T08:00:00" } << 0
         << header << QString();
-    QTest::newRow("a bad time") << QStringList { "--export-history", "LT-101", "--to", "noon" }
-                                << 2 << QString()
-                                << "corvane-ui: --to: not an ISO 8601 time: noon\n";
+    QTest::newRow("a bad time") << QStringList { "--export-history", "LT-101", "--to", "noon" } << 2
+                                << QString() << "corvane-ui: --to: not an ISO 8601 time: noon\n";
     QTest::newRow("a missing file")
         << QStringList { "--export-history", "LT-101", "--history", "missing.sqlite" } << 2
         << QString() << "corvane-ui: cannot read the history missing.sqlite: no such file\n";

@@ -153,7 +153,8 @@ void TestStationDatabase::historySurvivesRestart()
     waitOpen(database);
     database.flush();
     const qint64 lastFlush = start + level.size() * 1000;
-    QCOMPARE(stored(path, QStringLiteral("LT-101")), level + QList { HistorySample::gap(lastFlush) });
+    QCOMPARE(
+        stored(path, QStringLiteral("LT-101")), level + QList { HistorySample::gap(lastFlush) });
     QCOMPARE(stored(path, QStringLiteral("P-1")), pump + QList { HistorySample::gap(lastFlush) });
     QVERIFY(stored(path, QStringLiteral("nobody")).isEmpty());
 }
@@ -351,7 +352,8 @@ void TestStationDatabase::pausesWhileFullAndResumes()
     database.append(entries(QStringLiteral("A"), { number(start + 50'000'000, 1) }));
     database.setSizeLimit(0);
     QTRY_COMPARE_WITH_TIMEOUT(database.recording(), StationDatabase::Recording::On, 10000);
-    QVERIFY(problems.last().first().toString().startsWith(QStringLiteral("Recording of the history resumed")));
+    QVERIFY(problems.last().first().toString().startsWith(
+        QStringLiteral("Recording of the history resumed")));
     database.flush();
     QCOMPARE(stored(path, QStringLiteral("A")).size(), samples.size() + 1);
     QCOMPARE(states.size(), 3);
