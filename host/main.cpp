@@ -1,5 +1,6 @@
 #include "bridge.h"
 #include "datasourcesettings.h"
+#include "historyexport.h"
 #include "loopback.h"
 #include "mainwindow.h"
 #include "remotedebugging.h"
@@ -7,6 +8,9 @@
 #include "schemefolderhandler.h"
 #include "schemeregistration.h"
 #include "settingsfile.h"
+#include "station.h"
+#include "stationbackend.h"
+#include "stationdatabase.h"
 #include "symbolfolder.h"
 #include "symbolfolderhandler.h"
 
@@ -14,6 +18,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QTextStream>
 #include <QWebEngineUrlScheme>
 
 #include <cstdio>
@@ -37,6 +42,31 @@ QCommandLineOption symbolsOption()
                        "\"symbols\" beside the scheme folder (%1).")
             .arg(QDir::toNativeSeparators(SymbolFolder::defaultPath())),
         QStringLiteral("folder"));
+}
+
+QList<QCommandLineOption> historyOptions()
+{
+    return {
+        QCommandLineOption(QStringLiteral("history"),
+            QStringLiteral("Record the history in <file> instead of %1.")
+                .arg(QDir::toNativeSeparators(StationDatabase::defaultPath())),
+            QStringLiteral("file")),
+        QCommandLineOption(QStringLiteral("history-days"),
+            QStringLiteral("Keep <days> days of history (default 30; 0 keeps everything)."),
+            QStringLiteral("days")),
+        QCommandLineOption(QStringLiteral("export-history"),
+            QStringLiteral("Write the stored samples of the points <ids> (separated by commas) as "
+                           "CSV (time,point,value,status; a gap has an empty value) to standard "
+                           "output and exit."),
+            QStringLiteral("ids")),
+        QCommandLineOption(QStringLiteral("from"),
+            QStringLiteral("With --export-history: from <time> on (ISO 8601, UTC without an "
+                           "offset; default: the first sample)."),
+            QStringLiteral("time")),
+        QCommandLineOption(QStringLiteral("to"),
+            QStringLiteral("With --export-history: up to <time> (default: the last sample)."),
+            QStringLiteral("time")),
+    };
 }
 
 enum class FolderOption { Absent, Given, MissingValue };
@@ -88,7 +118,53 @@ int printInformation(int argc, char **argv)
     DataSourceSettings::addOptions(parser);
     parser.addOption(schemesOption());
     parser.addOption(symbolsOption());
+    parser.addOptions(historyOptions());
     parser.process(app);
+    return 0;
+}
+
+bool exportsHistory(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--export-history") == 0
+            || std::strncmp(argv[i], "--export-history=", 17) == 0)
+            return true;
+    }
+    return false;
+}
+
+// --export-history writes CSV and exits, without a display or the engine.
+int exportHistory(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    QString path = StationDatabase::defaultPath();
+    QString ids, from, to;
+    const bool given[]
+        = { folderFrom(arguments, QStringLiteral("history"), path) != FolderOption::MissingValue,
+              folderFrom(arguments, QStringLiteral("export-history"), ids) == FolderOption::Given,
+              folderFrom(arguments, QStringLiteral("from"), from) != FolderOption::MissingValue,
+              folderFrom(arguments, QStringLiteral("to"), to) != FolderOption::MissingValue };
+    auto fail = [](const QString &message) {
+        std::fprintf(stderr, "corvane-ui: %s\n", message.toLocal8Bit().constData());
+        return 2;
+    };
+    if (!given[0] || !given[1] || !given[2] || !given[3])
+        return fail(QStringLiteral("--history, --export-history, --from and --to need a value."));
+    qint64 fromTime = HistoryExport::beginning;
+    qint64 toTime = HistoryExport::end;
+    if (!from.isEmpty() && !HistoryExport::parseTime(from, fromTime))
+        return fail(QStringLiteral("--from: not an ISO 8601 time: %1").arg(from));
+    if (!to.isEmpty() && !HistoryExport::parseTime(to, toTime))
+        return fail(QStringLiteral("--to: not an ISO 8601 time: %1").arg(to));
+    QStringList points;
+    for (const QString &id : ids.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        points << id.trimmed();
+    QTextStream out(stdout);
+    QString error;
+    if (!HistoryExport::write(path, points, fromTime, toTime, out, error))
+        return fail(QStringLiteral("cannot read the history %1: %2")
+                        .arg(QDir::toNativeSeparators(path), error));
     return 0;
 }
 
@@ -100,6 +176,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     if (asksForInformation(argc, argv))
         return printInformation(argc, argv);
+    if (exportsHistory(argc, argv))
+        return exportHistory(argc, argv);
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -118,6 +196,24 @@ int main(int argc, char **argv)
         ? SymbolFolder::besideSchemeFolder(schemeFolder)
         : SymbolFolder::defaultPath();
     const FolderOption symbols = folderFrom(arguments, QStringLiteral("symbols"), symbolFolder);
+    Station::Options stationOptions;
+    const FolderOption history
+        = folderFrom(arguments, QStringLiteral("history"), stationOptions.historyPath);
+    QString days;
+    if (folderFrom(arguments, QStringLiteral("history-days"), days) == FolderOption::MissingValue
+        || (!days.isEmpty() && (days.toInt() < 0 || QString::number(days.toInt()) != days))) {
+        std::fprintf(stderr,
+            "corvane-ui: --history-days needs a number of days (0 or more).\nTry 'corvane-ui "
+            "--help' for the options.\n");
+        return 1;
+    }
+    if (!days.isEmpty())
+        stationOptions.historyDays = days.toInt();
+    if (history == FolderOption::MissingValue) {
+        std::fprintf(stderr,
+            "corvane-ui: --history needs a file.\nTry 'corvane-ui --help' for the options.\n");
+        return 1;
+    }
     for (const auto &[option, name] :
         { std::pair { schemes, "--schemes" }, std::pair { symbols, "--symbols" } }) {
         if (option == FolderOption::MissingValue) {
@@ -146,20 +242,19 @@ int main(int argc, char **argv)
     const QWebEngineUrlScheme folderScheme = registerSchemeFolderScheme();
     const QWebEngineUrlScheme symbolScheme = registerSymbolFolderScheme();
     QApplication app(argc, argv);
-    // The station's services for the built-in application; made before the
-    // window, so that they outlive its pages.
+    // The station and its services for the built-in application; made
+    // before the window, so that they outlive its pages.
+    Station station(stationOptions);
+    station.start();
     SettingsFile viewSettings(SettingsFile::defaultPath());
-    BridgeBackend backend;
-    backend.settings = [&viewSettings](const QString &key) { return viewSettings.value(key); };
-    backend.setSettings = [&viewSettings](const QString &key, const QJsonObject &settings) {
-        viewSettings.setValue(key, settings);
-    };
     const MainWindow *shown = nullptr;
-    Bridge bridge(backend, [&shown] { return shown && shown->showsBuiltInApplication(); });
+    Bridge bridge(stationBackend(station, viewSettings, &station),
+        [&shown] { return shown && shown->showsBuiltInApplication(); });
 
     MainWindow window(data.settings);
     shown = &window;
     window.setBridge(&bridge);
+    QObject::connect(&station, &Station::problem, &window, &MainWindow::logMessage);
     window.setSchemeFolder(schemeFolder);
     window.setSymbolFolder(symbolFolder);
     if (debugging.isOn())
@@ -167,5 +262,8 @@ int main(int argc, char **argv)
             "main", "Remote debugging is on: the DevTools protocol is served at http://%1/")
                               .arg(debugging.address()));
     window.show();
-    return app.exec();
+    const int code = app.exec();
+    // The end of every source is recorded before the file closes.
+    station.stop();
+    return code;
 }

@@ -162,6 +162,17 @@ constexpr Message messages[] = {
         "Папка символов доступна только для чтения" },
     { "SymbolFolderHandler", "Not an address of the symbol folder: %1",
         "Не адрес папки символов: %1" },
+    { "StationDatabase",
+        "The history file could not be read and was renamed to %2; a new one is started\n%1\n%3",
+        "Файл истории не удалось прочитать, он переименован в %2; начат новый\n%1\n%3" },
+    { "StationDatabase", "The history is not recorded: the file could not be opened\n%1\n%2",
+        "История не записывается: не удалось открыть файл\n%1\n%2" },
+    { "StationDatabase", "The disk is full: recording of the history is paused\n%1",
+        "Диск заполнен: запись истории приостановлена\n%1" },
+    { "StationDatabase", "Recording of the history resumed\n%1",
+        "Запись истории возобновлена\n%1" },
+    { "StationDatabase", "The history could not be written\n%1\n%2",
+        "Не удалось записать историю\n%1\n%2" },
 };
 
 // A binary catalogue is a 16-byte magic number followed by sections, each a

@@ -401,4 +401,43 @@ Requested by: %1</source>
         <translation>Вызов станции отклонён: %1</translation>
     </message>
 </context>
+<context>
+    <name>StationDatabase</name>
+    <message>
+        <source>The history file could not be read and was renamed to %2; a new one is started
+%1
+%3</source>
+        <translation>Файл истории не удалось прочитать, он переименован в %2; начат новый
+%1
+%3</translation>
+    </message>
+    <message>
+        <source>The history is not recorded: the file could not be opened
+%1
+%2</source>
+        <translation>История не записывается: не удалось открыть файл
+%1
+%2</translation>
+    </message>
+    <message>
+        <source>The disk is full: recording of the history is paused
+%1</source>
+        <translation>Диск заполнен: запись истории приостановлена
+%1</translation>
+    </message>
+    <message>
+        <source>Recording of the history resumed
+%1</source>
+        <translation>Запись истории возобновлена
+%1</translation>
+    </message>
+    <message>
+        <source>The history could not be written
+%1
+%2</source>
+        <translation>Не удалось записать историю
+%1
+%2</translation>
+    </message>
+</context>
 </TS>

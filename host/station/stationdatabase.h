@@ -1,0 +1,82 @@
+#pragma once
+
+#include "historywriter.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class HistoryReader;
+class QThread;
+
+// The station's one SQLite file. Writes go through a writer thread with its
+// own connection, queries through a reader thread with another: the GUI
+// thread never waits on the disk (except in `flush`, `sync` and `close`).
+class StationDatabase : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Recording {
+        Off, // not opened yet, or closed
+        On,
+        PausedDiskFull, // resumes by itself once space returns
+        Unavailable, // the file could be neither used nor set aside
+    };
+    Q_ENUM(Recording)
+
+    using Clock = HistoryWriter::Clock;
+
+    // `clock` (milliseconds since the epoch) paces the commits and dates the
+    // last flush; the system clock when empty.
+    explicit StationDatabase(QObject *parent = nullptr, Clock clock = {});
+    ~StationDatabase() override;
+
+    // "history.sqlite" in the per-user data folder, beside "schemes".
+    static QString defaultPath();
+
+    // Opens (or creates) the file in the background; `recordingChanged` tells
+    // when recording is on. A file that cannot be used is renamed aside.
+    void open(const QString &path);
+    QString path() const { return filePath; }
+    // Commits what is gathered, then closes both connections. Blocks.
+    void close();
+
+    // Samples older than `days` days are pruned in the background (0: kept).
+    void setRetentionDays(int days);
+    // A size beyond which recording pauses as on a full disk (0: none).
+    void setSizeLimit(qint64 bytes);
+
+    void append(const QList<HistoryWriter::Entry> &entries);
+    // Commits what is gathered now, and waits for it.
+    void flush();
+    // Waits until the writer has taken everything queued so far.
+    void sync();
+    // Committed sample transactions since the start.
+    quint64 transactionCount() const;
+
+    Recording recording() const { return state; }
+
+    // Answers with `historyAnswered(request, …)` on this object's thread.
+    void requestHistory(
+        quint64 request, const QStringList &ids, qint64 from, qint64 to, int maxPoints);
+
+signals:
+    // A line for the log window, in the user's language.
+    void problem(const QString &message);
+    void recordingChanged(StationDatabase::Recording state);
+    void historyAnswered(quint64 request, const QJsonObject &answer);
+
+private:
+    void setState(Recording recording);
+
+    QString filePath;
+    QThread *writerThread = nullptr;
+    QThread *readerThread = nullptr;
+    HistoryWriter *writer = nullptr;
+    HistoryReader *reader = nullptr;
+    Recording state = Recording::Off;
+};

@@ -1,0 +1,4 @@
+#include "stationlogging.h"
+
+Q_LOGGING_CATEGORY(lcStationDatabase, "corvane.station.database")
+Q_LOGGING_CATEGORY(lcHistorian, "corvane.station.historian")
