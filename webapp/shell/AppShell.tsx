@@ -23,6 +23,14 @@ import {
 } from '../editor';
 import type { Scheme } from '../scheme';
 import { startMarkerClock } from '../styles';
+import {
+  createMemoryTrendSettingsStore,
+  createNoHostHistoryClient,
+  Faceplate,
+  TrendsView,
+  type HistoryClient,
+  type TrendSettingsStore,
+} from '../trends';
 import type { SchemeEntry, SchemeRegistry } from './registry';
 import { RuntimeView } from './RuntimeView';
 import type { FolderSchemeEntry, SchemeFolderSource } from './schemeFolder';
@@ -41,11 +49,21 @@ export interface AppShellProps {
   connection?: ConnectionMonitor;
   /** The desktop program's scheme folder, listed after the registry's schemes. */
   folder?: SchemeFolderSource;
+  /** The station's history for the trends and the faceplate; none by default. */
+  history?: HistoryClient;
+  /** Where the trends keep their pens and range; in memory by default. */
+  trendSettings?: TrendSettingsStore;
 }
 
 /** A switch the user asked for: another work mode, another scheme or a new one. */
 type PendingSwitch =
-  { kind: 'mode'; mode: WorkMode } | { kind: 'scheme'; id: string } | { kind: 'new' };
+  | { kind: 'mode'; mode: WorkMode }
+  | { kind: 'scheme'; id: string }
+  | { kind: 'new' }
+  | { kind: 'trends'; pointId?: string };
+
+export const TRENDS_TITLE = 'Тренды';
+const NO_HOST_HISTORY = createNoHostHistoryClient();
 
 const questionStyle = { display: 'flex', alignItems: 'center', gap: 'var(--orvo-space-2)' };
 const connectionStyle = { color: 'var(--orvo-alarm)', fontWeight: 600 };
@@ -123,7 +141,21 @@ function useConnectionMessage(connection: ConnectionMonitor | undefined): string
   );
 }
 
-export function AppShell({ registry, dataSource, connection, folder }: AppShellProps) {
+export function AppShell({
+  registry,
+  dataSource,
+  connection,
+  folder,
+  history = NO_HOST_HISTORY,
+  trendSettings,
+}: AppShellProps) {
+  const [memorySettings] = useState(createMemoryTrendSettingsStore);
+  const settingsStore = trendSettings ?? memorySettings;
+  // The trends view in the stage, with the point it was opened for.
+  const [trends, setTrends] = useState<{ pointId?: string } | null>(null);
+  // The point whose card stands beside the scheme in viewing.
+  const [faceplate, setFaceplate] = useState<string | null>(null);
+  const closeFaceplate = useCallback(() => setFaceplate(null), []);
   const folderEntries = useFolderEntries(folder);
   const entries = [...registry.list(), ...folderEntries];
   const folderById = useMemo(
@@ -170,7 +202,9 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
   );
   // The title follows the edited scheme's name.
   const [editedName, setEditedName] = useState<{ id: string; name: string } | null>(null);
-  const title = mode === 'edit' && editedName?.id === selectedId ? editedName.name : scheme?.name;
+  const schemeTitle =
+    mode === 'edit' && editedName?.id === selectedId ? editedName.name : scheme?.name;
+  const title = trends ? TRENDS_TITLE : schemeTitle;
   const [linkProblem, setLinkProblem] = useState<{ id: string; text: string } | null>(null);
 
   // One clock for every blinking and flowing element of the page.
@@ -182,7 +216,11 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
   const carryOut = (target: PendingSwitch) => {
     setPending(null);
     setLinkProblem(null);
-    if (target.kind === 'new') {
+    setTrends(target.kind === 'trends' ? { pointId: target.pointId } : null);
+    if (target.kind === 'trends') {
+      setFaceplate(null);
+      setMode('view');
+    } else if (target.kind === 'new') {
       const id = `${NEW_SCHEME_PREFIX}${++lastNewScheme}`;
       const returnId = opened?.isNew ? opened.returnId : selectedId;
       setOpened({ id, scheme: createNewScheme(), isNew: true, returnId });
@@ -203,10 +241,14 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
   /** Whether the switch would end the open editor. */
   const endsEditor = (target: PendingSwitch): boolean => {
     if (mode !== 'edit' || !scheme) return false;
-    if (target.kind === 'new') return true;
+    if (target.kind === 'new' || target.kind === 'trends') return true;
     if (target.kind === 'mode') return target.mode === 'view';
     return target.id !== selectedId;
   };
+  const openTrends = useCallback(
+    (pointId: string) => latestRequest.current({ kind: 'trends', pointId }),
+    [],
+  );
 
   // Edits would be lost: ask first, in place, and switch nothing yet.
   const request = (target: PendingSwitch) => {
@@ -261,12 +303,22 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
             className="app__nav-item"
             data-scheme={entry.id}
             data-testid={`scheme-${entry.id}`}
-            aria-current={entry.id === selectedId ? 'true' : 'false'}
+            aria-current={!trends && entry.id === selectedId ? 'true' : 'false'}
             onClick={() => request({ kind: 'scheme', id: entry.id })}
           >
             {entry.name}
           </button>
         ))}
+        <div className="app__nav-gap" />
+        <button
+          type="button"
+          className="app__nav-item"
+          data-testid="nav-trends"
+          aria-current={trends ? 'true' : 'false'}
+          onClick={() => request({ kind: 'trends' })}
+        >
+          {TRENDS_TITLE}
+        </button>
       </nav>
       <main className="app__main">
         <header className="app__head">
@@ -278,12 +330,14 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
               {connectionProblem}
             </div>
           )}
-          <SegmentedSwitch
-            label="Режим работы со схемой"
-            options={workModeOptions}
-            value={mode}
-            onChange={(value) => request({ kind: 'mode', mode: value })}
-          />
+          {!trends && (
+            <SegmentedSwitch
+              label="Режим работы со схемой"
+              options={workModeOptions}
+              value={mode}
+              onChange={(value) => request({ kind: 'mode', mode: value })}
+            />
+          )}
           {pending && (
             <UnsavedEditsQuestion
               onSave={saveAndContinue}
@@ -292,42 +346,63 @@ export function AppShell({ registry, dataSource, connection, folder }: AppShellP
             />
           )}
         </header>
-        <div className="app__stage" data-testid="stage">
-          {scheme &&
-            (mode === 'edit' ? (
-              <SchemeEditor
-                key={selectedId}
-                ref={editorRef}
-                initialScheme={scheme}
-                previewDataSource={dataSource}
-                diskFile={diskFile}
-                schemes={catalog}
-                savesToFolder={folder !== undefined}
-                isNew={editing?.isNew}
-                onNewScheme={newScheme}
-                onOpenScheme={openScheme}
-                onNameChange={(name) => setEditedName({ id: selectedId, name })}
+        <div className="app__body">
+          <div className="app__stage" data-testid="stage">
+            {trends ? (
+              <TrendsView
+                dataSource={dataSource}
+                history={history}
+                settings={settingsStore}
+                addPoint={trends.pointId}
               />
             ) : (
-              <>
-                {linkProblem?.id === selectedId && (
-                  <div role="status" data-testid="link-problem" style={linkProblemStyle}>
-                    {linkProblem.text}
+              scheme &&
+              (mode === 'edit' ? (
+                <SchemeEditor
+                  key={selectedId}
+                  ref={editorRef}
+                  initialScheme={scheme}
+                  previewDataSource={dataSource}
+                  diskFile={diskFile}
+                  schemes={catalog}
+                  savesToFolder={folder !== undefined}
+                  isNew={editing?.isNew}
+                  onNewScheme={newScheme}
+                  onOpenScheme={openScheme}
+                  onNameChange={(name) => setEditedName({ id: selectedId, name })}
+                />
+              ) : (
+                <>
+                  {linkProblem?.id === selectedId && (
+                    <div role="status" data-testid="link-problem" style={linkProblemStyle}>
+                      {linkProblem.text}
+                    </div>
+                  )}
+                  <div
+                    data-testid="runtime"
+                    style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
+                  >
+                    <RuntimeView
+                      key={`${selectedId}#${viewKeyOf(scheme)}`}
+                      scheme={scheme}
+                      dataSource={dataSource}
+                      onLink={followLink}
+                      onPoint={setFaceplate}
+                    />
                   </div>
-                )}
-                <div
-                  data-testid="runtime"
-                  style={{ width: `${scheme.size.width}px`, height: `${scheme.size.height}px` }}
-                >
-                  <RuntimeView
-                    key={`${selectedId}#${viewKeyOf(scheme)}`}
-                    scheme={scheme}
-                    dataSource={dataSource}
-                    onLink={followLink}
-                  />
-                </div>
-              </>
-            ))}
+                </>
+              ))
+            )}
+          </div>
+          {faceplate !== null && mode === 'view' && !trends && (
+            <Faceplate
+              pointId={faceplate}
+              dataSource={dataSource}
+              history={history}
+              onClose={closeFaceplate}
+              onOpenTrends={openTrends}
+            />
+          )}
         </div>
       </main>
     </div>

@@ -7,6 +7,7 @@ import { createRoot } from 'react-dom/client';
 import { createLoadEntries, stockSchemes } from '../content';
 import { createPageDataSource } from '../data';
 import '../styles/index.css';
+import { createLocalTrendSettingsStore, createNoHostHistoryClient, MAX_PENS } from '../trends';
 import { AppShell } from './AppShell';
 import { createSchemeRegistry } from './registry';
 import { createSchemeFolder, followSchemeFolder } from './schemeFolder';
@@ -23,6 +24,11 @@ if (folder) followSchemeFolder(folder);
 // Its own symbols join the palette the same way.
 if (folder) followSymbolFolder();
 
+// No host history yet: the trends say so and follow the live values only. The
+// trends' pens and range stay in the page's own storage until the host keeps them.
+const history = createNoHostHistoryClient();
+const trendSettings = createLocalTrendSettingsStore(localStorage, MAX_PENS);
+
 const container = document.getElementById('root');
 if (container) {
   createRoot(container).render(
@@ -32,6 +38,8 @@ if (container) {
         dataSource={dataSource}
         connection={connection}
         folder={folder}
+        history={history}
+        trendSettings={trendSettings}
       />
     </StrictMode>,
   );
