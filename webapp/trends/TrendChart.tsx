@@ -33,6 +33,8 @@ export interface TrendChartProps {
 /** Samples asked per pixel of the chart's width. */
 export const SAMPLES_PER_PIXEL = 4;
 const IDLE_REDRAW_MS = 1000;
+/** Values drawn at most this often, and no more often than one pixel's time. */
+const MAX_REDRAW_MS = 1000;
 const TRIM_EVERY_MS = 30_000;
 const LOAD_DELAY_MS = 120;
 
@@ -130,9 +132,29 @@ export function TrendChart({
     draw.current();
   }, [width, height]);
 
+  // New values are drawn at once unless the last drawing is more recent than
+  // one pixel's time: then once, when it has passed.
+  const spanRef = useRef(0);
+  spanRef.current = shownWindow(state, 0).to - shownWindow(state, 0).from;
+  const widthRef = useRef(width);
+  widthRef.current = width;
   useEffect(() => {
-    const unsubscribe = feed.subscribe(() => draw.current());
-    return unsubscribe;
+    let timer: ReturnType<typeof setTimeout> | undefined;
+    const unsubscribe = feed.subscribe(() => {
+      if (timer !== undefined) return;
+      const pixel = spanRef.current / Math.max(1, widthRef.current);
+      const wait = Math.min(MAX_REDRAW_MS, pixel) - (nowRef.current() - lastDraw.current);
+      if (wait <= 0) draw.current();
+      else
+        timer = setTimeout(() => {
+          timer = undefined;
+          draw.current();
+        }, wait);
+    });
+    return () => {
+      clearTimeout(timer);
+      unsubscribe();
+    };
   }, [feed]);
 
   // While following, the right edge moves even when no value comes.

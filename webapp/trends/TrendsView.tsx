@@ -277,7 +277,7 @@ export function TrendsView({
             type="search"
             className="orvo-input"
             aria-label="Добавить точку"
-            placeholder={full ? PENS_FULL_TEXT : 'Добавить точку'}
+            placeholder="Добавить точку"
             disabled={full}
             value={query}
             onChange={(event) => setQuery(event.target.value)}

@@ -9,7 +9,7 @@ import type { TimeWindow } from './range';
 export const MAX_HELD_SAMPLES = 50_000;
 
 export interface TrendFeed {
-  /** The held samples of a pen, in time order (a new array after each change). */
+  /** The held samples of a pen, in time order (changed in place as values come). */
   samples(id: string): readonly HistorySample[];
   /** Follows these points live; points left out are dropped. */
   setPoints(ids: readonly string[]): void;
@@ -40,7 +40,7 @@ export function createTrendFeed({
   schedule = (callback) => requestAnimationFrame(() => callback()),
   now = Date.now,
 }: TrendFeedOptions): TrendFeed {
-  const held = new Map<string, readonly HistorySample[]>();
+  const held = new Map<string, HistorySample[]>();
   const listeners = new Set<() => void>();
   let ids: readonly string[] = [];
   let unsubscribe: Unsubscribe | undefined;
@@ -67,9 +67,9 @@ export function createTrendFeed({
       const last = samples[samples.length - 1];
       if (last && last.t > t) continue;
       const sample: HistorySample = { t, v: value.value, s: value.status };
-      const next = last && last.t === t ? samples.slice(0, -1) : samples.slice();
-      next.push(sample);
-      held.set(value.id, next.length > MAX_HELD_SAMPLES ? next.slice(-MAX_HELD_SAMPLES) : next);
+      if (last && last.t === t) samples[samples.length - 1] = sample;
+      else samples.push(sample);
+      if (samples.length > MAX_HELD_SAMPLES) samples.splice(0, samples.length - MAX_HELD_SAMPLES);
       changed = true;
     }
     if (changed) notify();
@@ -85,7 +85,7 @@ export function createTrendFeed({
       ids = [...next];
       for (const id of [...held.keys()]) if (!ids.includes(id)) held.delete(id);
       const added = ids.filter((id) => !held.has(id));
-      for (const id of added) held.set(id, EMPTY);
+      for (const id of added) held.set(id, []);
       unsubscribe?.();
       unsubscribe = ids.length > 0 ? dataSource.subscribe(ids, append) : undefined;
       if (added.length > 0)
@@ -111,11 +111,11 @@ export function createTrendFeed({
 
     trim(from) {
       let changed = false;
-      held.forEach((samples, id) => {
+      held.forEach((samples) => {
         let first = 0;
         while (first + 1 < samples.length && samples[first + 1].t <= from) first += 1;
         if (first > 0) {
-          held.set(id, samples.slice(first));
+          samples.splice(0, first);
           changed = true;
         }
       });
