@@ -83,7 +83,7 @@ function writeWhole(path: string, text: string) {
 
 const navTestIds = (page: Page) =>
   page.evaluate(() =>
-    Array.from(document.querySelectorAll('.app__nav-item')).map((b) =>
+    Array.from(document.querySelectorAll('.app__nav-item[data-scheme]')).map((b) =>
       b.getAttribute('data-testid'),
     ),
   );

@@ -54,6 +54,7 @@ const registry = createSchemeRegistry([{ id: 'pump', name: 'Насосы', schem
 const navTexts = () =>
   within(screen.getByRole('navigation'))
     .getAllByRole('button')
+    .filter((button) => button.hasAttribute('data-scheme'))
     .map((button) => button.textContent);
 const modeButton = (name: string) =>
   within(screen.getByRole('group', { name: 'Режим работы со схемой' })).getByRole('button', {

@@ -45,7 +45,11 @@ function fakeDataSource() {
   return { source, subscribers, push };
 }
 
-const navButtons = () => within(screen.getByRole('navigation')).queryAllByRole('button');
+// The scheme entries of the navigation (the trends entry follows them).
+const navButtons = () =>
+  within(screen.getByRole('navigation'))
+    .queryAllByRole('button')
+    .filter((button) => button.hasAttribute('data-scheme'));
 
 const running: PointValue = { id: 'NS-101', value: true, status: 'good', timestamp: 1 };
 

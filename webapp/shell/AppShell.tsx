@@ -24,6 +24,14 @@ import {
 import type { Scheme } from '../scheme';
 import type { SettingsStore } from '../station';
 import { startMarkerClock } from '../styles';
+import {
+  createMemoryTrendSettingsStore,
+  createNoHostHistoryClient,
+  Faceplate,
+  TrendsView,
+  type HistoryClient,
+  type TrendSettingsStore,
+} from '../trends';
 import type { SchemeEntry, SchemeRegistry } from './registry';
 import { RuntimeView } from './RuntimeView';
 import type { FolderSchemeEntry, SchemeFolderSource } from './schemeFolder';
@@ -43,13 +51,23 @@ export interface AppShellProps {
   connection?: ConnectionMonitor;
   /** The desktop program's scheme folder, listed after the registry's schemes. */
   folder?: SchemeFolderSource;
+  /** The station's history for the trends and the faceplate; none by default. */
+  history?: HistoryClient;
+  /** Where the trends keep their pens and range; in memory by default. */
+  trendSettings?: TrendSettingsStore;
   /** Where the scheme view's settings (its scale) are kept between runs. */
   viewSettings?: SettingsStore;
 }
 
 /** A switch the user asked for: another work mode, another scheme or a new one. */
 type PendingSwitch =
-  { kind: 'mode'; mode: WorkMode } | { kind: 'scheme'; id: string } | { kind: 'new' };
+  | { kind: 'mode'; mode: WorkMode }
+  | { kind: 'scheme'; id: string }
+  | { kind: 'new' }
+  | { kind: 'trends'; pointId?: string };
+
+export const TRENDS_TITLE = 'Тренды';
+const NO_HOST_HISTORY = createNoHostHistoryClient();
 
 const questionStyle = { display: 'flex', alignItems: 'center', gap: 'var(--orvo-space-2)' };
 const connectionStyle = { color: 'var(--orvo-alarm)', fontWeight: 600 };
@@ -147,10 +165,19 @@ export function AppShell({
   dataSource,
   connection,
   folder,
+  history = NO_HOST_HISTORY,
+  trendSettings,
   viewSettings,
 }: AppShellProps) {
-  const folderEntries = useFolderEntries(folder);
   const [stageScale, setStageScale] = useStageScale(viewSettings);
+  const [memorySettings] = useState(createMemoryTrendSettingsStore);
+  const settingsStore = trendSettings ?? memorySettings;
+  // The trends view in the stage, with the point it was opened for.
+  const [trends, setTrends] = useState<{ pointId?: string } | null>(null);
+  // The point whose card stands beside the scheme in viewing.
+  const [faceplate, setFaceplate] = useState<string | null>(null);
+  const closeFaceplate = useCallback(() => setFaceplate(null), []);
+  const folderEntries = useFolderEntries(folder);
   const entries = [...registry.list(), ...folderEntries];
   const folderById = useMemo(
     () => new Map(folderEntries.map((entry) => [entry.id, entry])),
@@ -196,7 +223,9 @@ export function AppShell({
   );
   // The title follows the edited scheme's name.
   const [editedName, setEditedName] = useState<{ id: string; name: string } | null>(null);
-  const title = mode === 'edit' && editedName?.id === selectedId ? editedName.name : scheme?.name;
+  const schemeTitle =
+    mode === 'edit' && editedName?.id === selectedId ? editedName.name : scheme?.name;
+  const title = trends ? TRENDS_TITLE : schemeTitle;
   const [linkProblem, setLinkProblem] = useState<{ id: string; text: string } | null>(null);
   const [awaitedSave, setAwaitedSave] = useState<AwaitedSave | null>(null);
   if (awaitedSave) {
@@ -219,7 +248,11 @@ export function AppShell({
   const carryOut = (target: PendingSwitch, justSaved = false) => {
     setPending(null);
     setLinkProblem(null);
-    if (target.kind === 'new') {
+    setTrends(target.kind === 'trends' ? { pointId: target.pointId } : null);
+    if (target.kind === 'trends') {
+      setFaceplate(null);
+      setMode('view');
+    } else if (target.kind === 'new') {
       const id = `${NEW_SCHEME_PREFIX}${++lastNewScheme}`;
       const returnId = opened?.isNew ? opened.returnId : selectedId;
       setOpened({ id, scheme: createNewScheme(), isNew: true, returnId });
@@ -247,10 +280,14 @@ export function AppShell({
   /** Whether the switch would end the open editor. */
   const endsEditor = (target: PendingSwitch): boolean => {
     if (mode !== 'edit' || !scheme) return false;
-    if (target.kind === 'new') return true;
+    if (target.kind === 'new' || target.kind === 'trends') return true;
     if (target.kind === 'mode') return target.mode === 'view';
     return target.id !== selectedId;
   };
+  const openTrends = useCallback(
+    (pointId: string) => latestRequest.current({ kind: 'trends', pointId }),
+    [],
+  );
 
   // Edits would be lost: ask first, in place, and switch nothing yet.
   const request = (target: PendingSwitch) => {
@@ -305,12 +342,22 @@ export function AppShell({
             className="app__nav-item"
             data-scheme={entry.id}
             data-testid={`scheme-${entry.id}`}
-            aria-current={entry.id === selectedId ? 'true' : 'false'}
+            aria-current={!trends && entry.id === selectedId ? 'true' : 'false'}
             onClick={() => request({ kind: 'scheme', id: entry.id })}
           >
             {entry.name}
           </button>
         ))}
+        <div className="app__nav-gap" />
+        <button
+          type="button"
+          className="app__nav-item"
+          data-testid="nav-trends"
+          aria-current={trends ? 'true' : 'false'}
+          onClick={() => request({ kind: 'trends' })}
+        >
+          {TRENDS_TITLE}
+        </button>
       </nav>
       <main className="app__main">
         <header className="app__head">
@@ -322,13 +369,15 @@ export function AppShell({
               {connectionProblem}
             </div>
           )}
-          <SegmentedSwitch
-            label="Режим работы со схемой"
-            options={workModeOptions}
-            value={mode}
-            onChange={(value) => request({ kind: 'mode', mode: value })}
-          />
-          {mode === 'view' && (
+          {!trends && (
+            <SegmentedSwitch
+              label="Режим работы со схемой"
+              options={workModeOptions}
+              value={mode}
+              onChange={(value) => request({ kind: 'mode', mode: value })}
+            />
+          )}
+          {!trends && mode === 'view' && (
             <SegmentedSwitch
               label={STAGE_SCALE_LABEL}
               options={stageScaleOptions}
@@ -344,43 +393,64 @@ export function AppShell({
             />
           )}
         </header>
-        <div className="app__stage" data-testid="stage">
-          {scheme &&
-            (mode === 'edit' ? (
-              <SchemeEditor
-                key={selectedId}
-                ref={editorRef}
-                initialScheme={scheme}
-                previewDataSource={dataSource}
-                diskFile={diskFile}
-                schemes={catalog}
-                savesToFolder={folder !== undefined}
-                isNew={editing?.isNew}
-                onNewScheme={newScheme}
-                onOpenScheme={openScheme}
-                onNameChange={(name) => setEditedName({ id: selectedId, name })}
+        <div className="app__body">
+          <div className="app__stage" data-testid="stage">
+            {trends ? (
+              <TrendsView
+                dataSource={dataSource}
+                history={history}
+                settings={settingsStore}
+                addPoint={trends.pointId}
               />
             ) : (
-              <>
-                {linkProblem?.id === selectedId && (
-                  <div role="status" data-testid="link-problem" style={linkProblemStyle}>
-                    {linkProblem.text}
+              scheme &&
+              (mode === 'edit' ? (
+                <SchemeEditor
+                  key={selectedId}
+                  ref={editorRef}
+                  initialScheme={scheme}
+                  previewDataSource={dataSource}
+                  diskFile={diskFile}
+                  schemes={catalog}
+                  savesToFolder={folder !== undefined}
+                  isNew={editing?.isNew}
+                  onNewScheme={newScheme}
+                  onOpenScheme={openScheme}
+                  onNameChange={(name) => setEditedName({ id: selectedId, name })}
+                />
+              ) : (
+                <>
+                  {linkProblem?.id === selectedId && (
+                    <div role="status" data-testid="link-problem" style={linkProblemStyle}>
+                      {linkProblem.text}
+                    </div>
+                  )}
+                  <div
+                    data-testid="runtime"
+                    data-scale={stageScale}
+                    style={stageBox(stageScale, scheme.size)}
+                  >
+                    <RuntimeView
+                      key={`${selectedId}#${viewKeyOf(scheme)}`}
+                      scheme={scheme}
+                      dataSource={dataSource}
+                      onLink={followLink}
+                      onPoint={setFaceplate}
+                    />
                   </div>
-                )}
-                <div
-                  data-testid="runtime"
-                  data-scale={stageScale}
-                  style={stageBox(stageScale, scheme.size)}
-                >
-                  <RuntimeView
-                    key={`${selectedId}#${viewKeyOf(scheme)}`}
-                    scheme={scheme}
-                    dataSource={dataSource}
-                    onLink={followLink}
-                  />
-                </div>
-              </>
-            ))}
+                </>
+              ))
+            )}
+          </div>
+          {faceplate !== null && mode === 'view' && !trends && (
+            <Faceplate
+              pointId={faceplate}
+              dataSource={dataSource}
+              history={history}
+              onClose={closeFaceplate}
+              onOpenTrends={openTrends}
+            />
+          )}
         </div>
       </main>
     </div>

@@ -15,10 +15,21 @@ export interface RuntimeViewProps {
    * on one calls this with the id of the scheme it names.
    */
   onLink?: (schemeId: string) => void;
+  /**
+   * Opens the card of a bound element's point: a click on an element without a
+   * link, or the context menu of any bound element, calls this with its point.
+   */
+  onPoint?: (pointId: string) => void;
 }
 
 function linkOf(element: { link?: unknown }): string | undefined {
   return typeof element.link === 'string' && element.link !== '' ? element.link : undefined;
+}
+
+function pointOf(element: { pointId?: unknown }): string | undefined {
+  return typeof element.pointId === 'string' && element.pointId !== ''
+    ? element.pointId
+    : undefined;
 }
 
 /**
@@ -28,7 +39,7 @@ function linkOf(element: { link?: unknown }): string | undefined {
  * drawing, set straight into the DOM), so a large scheme opens at the cost of
  * its DOM calls; React owns only the svg.
  */
-export function RuntimeView({ scheme, dataSource, className, onLink }: RuntimeViewProps) {
+export function RuntimeView({ scheme, dataSource, className, onLink, onPoint }: RuntimeViewProps) {
   const nodeMapRef = useRef<NodeMap>(new Map());
   const nodeMap = nodeMapRef.current;
   const svgRef = useRef<SVGSVGElement>(null);
@@ -48,6 +59,7 @@ export function RuntimeView({ scheme, dataSource, className, onLink }: RuntimeVi
   }, [scheme, nodeMap, symbols]);
 
   const follows = onLink !== undefined;
+  const opensPoints = onPoint !== undefined;
   useLayoutEffect(() => {
     nodeMap.forEach(({ node, element }) => {
       const link = follows ? linkOf(element) : undefined;
@@ -56,17 +68,41 @@ export function RuntimeView({ scheme, dataSource, className, onLink }: RuntimeVi
       } else if (node.hasAttribute('data-link')) {
         node.removeAttribute('data-link');
       }
+      const point = opensPoints && link === undefined ? pointOf(element) : undefined;
+      if (point !== undefined) {
+        if (node.getAttribute('data-faceplate') !== point)
+          node.setAttribute('data-faceplate', point);
+      } else if (node.hasAttribute('data-faceplate')) {
+        node.removeAttribute('data-faceplate');
+      }
     });
-  }, [scheme, nodeMap, follows]);
+  }, [scheme, nodeMap, follows, opensPoints]);
 
-  // One listener for the whole drawing: the element is found from the node clicked.
-  const onClick = (event: MouseEvent<SVGSVGElement>) => {
-    if (!onLink || !(event.target instanceof Element)) return;
-    const node = event.target.closest('[data-element-id]');
+  /** The element drawn by the node an event came from. */
+  const elementAt = (target: EventTarget | null) => {
+    if (!(target instanceof Element)) return undefined;
+    const node = target.closest('[data-element-id]');
     const id = node?.getAttribute('data-element-id');
     const entry = id === null || id === undefined ? undefined : nodeMap.get(id);
-    const link = entry && entry.node === node ? linkOf(entry.element) : undefined;
-    if (link !== undefined) onLink(link);
+    return entry && entry.node === node ? entry.element : undefined;
+  };
+
+  // One listener for the whole drawing: a link wins over the point's card.
+  const onClick = (event: MouseEvent<SVGSVGElement>) => {
+    const element = elementAt(event.target);
+    if (!element) return;
+    const link = onLink ? linkOf(element) : undefined;
+    const point = pointOf(element);
+    if (link !== undefined) onLink?.(link);
+    else if (point !== undefined) onPoint?.(point);
+  };
+
+  const onContextMenu = (event: MouseEvent<SVGSVGElement>) => {
+    const element = elementAt(event.target);
+    const point = element ? pointOf(element) : undefined;
+    if (point === undefined || !onPoint) return;
+    event.preventDefault();
+    onPoint(point);
   };
 
   useLayoutEffect(
@@ -92,7 +128,8 @@ export function RuntimeView({ scheme, dataSource, className, onLink }: RuntimeVi
       width="100%"
       height="100%"
       preserveAspectRatio="xMidYMid meet"
-      onClick={follows ? onClick : undefined}
+      onClick={follows || opensPoints ? onClick : undefined}
+      onContextMenu={opensPoints ? onContextMenu : undefined}
     />
   );
 }

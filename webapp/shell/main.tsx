@@ -6,8 +6,9 @@ import { StrictMode } from 'react';
 import { createRoot } from 'react-dom/client';
 import { createLoadEntries, stockSchemes } from '../content';
 import { createPageDataSource } from '../data';
-import { connectStation, forwardEmulator, settingsOf } from '../station';
+import { connectStation, forwardEmulator, localSettings, type SettingsKey } from '../station';
 import '../styles/index.css';
+import { createNoHostHistoryClient, MAX_PENS, trendSettingsOf } from '../trends';
 import { AppShell } from './AppShell';
 import { createSchemeRegistry } from './registry';
 import { createSchemeFolder, followSchemeFolder } from './schemeFolder';
@@ -24,15 +25,15 @@ if (folder) followSchemeFolder(folder);
 // Its own symbols join the palette the same way.
 if (folder) followSymbolFolder();
 
-// Inside the program the station records what the page's emulator produces.
-const station = connectStation().catch(() => null);
-void station.then((found) => {
-  if (found && emulated) forwardEmulator(dataSource, found);
-});
-const viewSettings = settingsOf(station, 'view');
-
-const container = document.getElementById('root');
-if (container) {
+// Inside the program the station keeps the history and the views' settings;
+// a plain browser has neither, and the page keeps the settings itself. The
+// page waits for the program's answer (a moment) before it draws.
+const noAnswer = new Promise<null>((resolve) => setTimeout(() => resolve(null), 3000));
+void Promise.race([connectStation().catch(() => null), noAnswer]).then((station) => {
+  if (station && emulated) forwardEmulator(dataSource, station);
+  const settings = (key: SettingsKey) => (station ? station.settings(key) : localSettings(key));
+  const container = document.getElementById('root');
+  if (!container) return;
   createRoot(container).render(
     <StrictMode>
       <AppShell
@@ -40,8 +41,10 @@ if (container) {
         dataSource={dataSource}
         connection={connection}
         folder={folder}
-        viewSettings={viewSettings}
+        history={station?.history ?? createNoHostHistoryClient()}
+        trendSettings={trendSettingsOf(settings('trends'), MAX_PENS)}
+        viewSettings={settings('view')}
       />
     </StrictMode>,
   );
-}
+});

@@ -7,12 +7,12 @@ export {
   localSettings,
   NO_HISTORY,
   readHistoryAnswer,
-  settingsOf,
 } from './station';
 export type {
   HistoryAnswer,
   HistoryClient,
   HistorySample,
+  SettingsKey,
   SettingsStore,
   Station,
 } from './station';

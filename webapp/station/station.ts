@@ -170,18 +170,6 @@ export function localSettings(key: SettingsKey, storage?: Storage): SettingsStor
   };
 }
 
-/**
- * A view's settings before it is known whether the program is there: kept by
- * the program once its station answers, else in the page's own storage.
- */
-export function settingsOf(station: Promise<Station | null>, key: SettingsKey): SettingsStore {
-  const store = station.then((found) => (found ? found.settings(key) : localSettings(key)));
-  return {
-    load: () => store.then((chosen) => chosen.load()),
-    save: (value) => void store.then((chosen) => chosen.save(value)),
-  };
-}
-
 /** The program's station in this page, if the page has the program's bridge. */
 export function connectStation(): Promise<Station | null> {
   return connectStationOver(findTransport());
