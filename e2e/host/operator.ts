@@ -55,8 +55,19 @@ export async function newWindowNamed(
   }
 }
 
+/**
+ * The program's main window. A window that closes while the search walks the
+ * tree (a dialog just answered) fails the search with BadWindow: try again.
+ */
 export function mainWindow(): string {
-  return xdotool('search', '--sync', '--onlyvisible', '--name', '^corvane-ui ').split('\n')[0];
+  for (let attempt = 1; ; attempt++) {
+    try {
+      return xdotool('search', '--sync', '--onlyvisible', '--name', '^corvane-ui ').split('\n')[0];
+    } catch (error) {
+      if (attempt >= 20) throw error;
+      execFileSync('sleep', ['0.1']);
+    }
+  }
 }
 
 /**
