@@ -4,6 +4,48 @@ import reactHooks from 'eslint-plugin-react-hooks';
 import globals from 'globals';
 import tseslint from 'typescript-eslint';
 
+// The application's rooms, lowest first: a room imports only from rooms below
+// it, so no two rooms ever import each other.
+const rooms = [
+  ['content', 'scheme', 'symbols', 'styles', 'data', 'emulator', 'mqtt'],
+  ['station'],
+  ['view'],
+  ['trends'],
+  ['editor'],
+  ['shell'],
+];
+
+/** One lint block per room that forbids importing a room above it. */
+function downwardImports() {
+  return rooms.flatMap((level, index) => {
+    const above = rooms.slice(index + 1).flat();
+    if (above.length === 0) return [];
+    return level.flatMap((room) =>
+      [1, 2, 3].map((depth) => {
+        const up = '../'.repeat(depth);
+        const folder = `webapp/${room}/${'*/'.repeat(depth - 1)}`;
+        return {
+          files: [`${folder}*.{ts,tsx}`],
+          ignores: ['webapp/**/*.test.{ts,tsx}', 'webapp/**/*.fixture.ts'],
+          rules: {
+            'no-restricted-imports': [
+              'error',
+              {
+                patterns: [
+                  {
+                    group: above.flatMap((name) => [`${up}${name}`, `${up}${name}/*`]),
+                    message: `${room} imports only from the rooms below it.`,
+                  },
+                ],
+              },
+            ],
+          },
+        };
+      }),
+    );
+  });
+}
+
 export default tseslint.config(
   { ignores: ['host/', 'mvp/', 'build/', 'build-*/', 'node_modules/', 'test-results/'] },
   js.configs.recommended,
@@ -42,6 +84,7 @@ export default tseslint.config(
       ],
     },
   },
+  ...downwardImports(),
   {
     files: ['webapp/**/*.test.{ts,tsx}', 'webapp/test-setup.ts'],
     rules: { 'compat/compat': 'off' },

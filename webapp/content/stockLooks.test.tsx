@@ -5,7 +5,7 @@ import { describe, expect, it } from 'vitest';
 import type { DataSource, PointValue } from '../data';
 import { createSimulator, pointCatalogue } from '../emulator';
 import type { Scheme } from '../scheme';
-import { RuntimeView } from '../shell';
+import { RuntimeView } from '../view';
 import { gasTurbine, heatPoint, pumpStation } from './index';
 
 /** A data source over a fresh emulator: reads its starting values; pushes are up to the test. */

@@ -33,7 +33,7 @@ import {
   type TrendSettingsStore,
 } from '../trends';
 import type { SchemeEntry, SchemeRegistry } from './registry';
-import { RuntimeView } from './RuntimeView';
+import { RuntimeView } from '../view';
 import type { FolderSchemeEntry, SchemeFolderSource } from './schemeFolder';
 import { STAGE_SCALE_LABEL, stageBox, stageScaleOptions, useStageScale } from './stageScale';
 

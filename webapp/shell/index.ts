@@ -1,11 +1,11 @@
 export { AppShell } from './AppShell';
 export type { AppShellProps } from './AppShell';
-export { RuntimeView } from './RuntimeView';
-export type { RuntimeViewProps } from './RuntimeView';
+export { RuntimeView } from '../view';
+export type { RuntimeViewProps } from '../view';
 export { createSchemeRegistry } from './registry';
 export type { SchemeEntry, SchemeRegistry } from './registry';
-export { pointsAttribute, renderElement } from './render';
-export type { NodeCallback } from './render';
+export { pointsAttribute, renderElement } from '../view';
+export type { NodeCallback } from '../view';
 export type { ElementNode, NodeMap } from '../scheme';
 export { findLinkedEntry, workModeOptions } from './AppShell';
 export type { WorkMode } from './AppShell';

@@ -3,8 +3,7 @@ import { afterEach, describe, expect, it, vi } from 'vitest';
 import type { DataSource, PointValue } from '../data';
 import type { Scheme, SchemeElement } from '../scheme';
 import { findSymbol, registerOwnSymbols } from '../symbols';
-import { createSchemeDrawing, renderElement } from './render';
-import { RuntimeView } from './RuntimeView';
+import { createSchemeDrawing, renderElement, RuntimeView } from '../view';
 import {
   followSymbolFolder,
   SYMBOL_FOLDER_ADDRESS,

@@ -4,7 +4,7 @@ import { useMemo, type Dispatch } from 'react';
 import type { Scheme, SchemeElement } from '../../scheme';
 // The renderer's own module is mocked: the shell's entry imports the editor,
 // so a mock of that entry would not reach the canvas through the cycle.
-import { renderElement } from '../../shell/render';
+import { renderElement } from '../../view/render';
 import {
   EditorContext,
   EditorProvider,
@@ -15,8 +15,8 @@ import {
 } from '../model';
 import { EditorCanvas } from './EditorCanvas';
 
-vi.mock('../../shell/render', async (importOriginal) => {
-  const actual = await importOriginal<typeof import('../../shell/render')>();
+vi.mock('../../view/render', async (importOriginal) => {
+  const actual = await importOriginal<typeof import('../../view/render')>();
   return { ...actual, renderElement: vi.fn(actual.renderElement) };
 });
 

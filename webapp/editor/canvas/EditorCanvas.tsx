@@ -15,7 +15,7 @@ import {
   type PointerEvent as ReactPointerEvent,
 } from 'react';
 import type { SchemeElement } from '../../scheme';
-import { renderElement } from '../../shell';
+import { renderElement } from '../../view';
 import { useSymbolsVersion } from '../../symbols';
 import { ZOOM_FACTOR, useEditor, type EditorContextValue, type Rect } from '../model';
 import { CanvasGrid } from './CanvasGrid';

@@ -11,7 +11,7 @@ import {
   type KeyboardEvent as ReactKeyboardEvent,
   type PointerEvent as ReactPointerEvent,
 } from 'react';
-import { pointsAttribute } from '../../shell';
+import { pointsAttribute } from '../../view';
 import {
   appendVertex,
   createPipeThrough,

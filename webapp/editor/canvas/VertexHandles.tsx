@@ -13,7 +13,7 @@ import {
   type PointerEvent as ReactPointerEvent,
 } from 'react';
 import type { SchemeElement } from '../../scheme';
-import { pointsAttribute } from '../../shell';
+import { pointsAttribute } from '../../view';
 import {
   MIN_VERTICES,
   drawnVertices,

@@ -4,7 +4,7 @@
 
 import { memo } from 'react';
 import type { SchemeElement } from '../../scheme';
-import { renderElement } from '../../shell';
+import { renderElement } from '../../view';
 import { useSymbolsVersion } from '../../symbols';
 import { Icon } from '../kit';
 import { SYMBOL_KEY_PREFIX, createElementForKey } from './items';

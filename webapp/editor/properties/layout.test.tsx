@@ -2,7 +2,7 @@
 // inspector redraws the edited element's drawing and no other.
 import { act, fireEvent, render, screen } from '@testing-library/react';
 import { describe, expect, it, vi } from 'vitest';
-import { renderElement } from '../../shell/render';
+import { renderElement } from '../../view/render';
 import { EditorCanvas } from '../canvas';
 import { EditorProvider, useEditor, type EditorContextValue } from '../model';
 import { makeState, rect } from '../model/testFixtures';
@@ -11,8 +11,8 @@ import { PropertyInspector } from './PropertyInspector';
 import { fakeSource } from './testSource';
 
 // Mocked where it is defined: the shell's entry also imports the editor.
-vi.mock('../../shell/render', async (importOriginal) => {
-  const actual = await importOriginal<typeof import('../../shell/render')>();
+vi.mock('../../view/render', async (importOriginal) => {
+  const actual = await importOriginal<typeof import('../../view/render')>();
   return { ...actual, renderElement: vi.fn(actual.renderElement) };
 });
 

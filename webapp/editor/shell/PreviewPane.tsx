@@ -1,7 +1,7 @@
 import { useState } from 'react';
 import type { DataSource } from '../../data';
 import type { Scheme } from '../../scheme';
-import { RuntimeView } from '../../shell';
+import { RuntimeView } from '../../view';
 import { linkNotFoundText, useSchemeCatalog } from '../model';
 
 const problemStyle = { color: 'var(--orvo-alarm)' };
