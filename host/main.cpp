@@ -94,6 +94,22 @@ FolderOption folderFrom(const QStringList &arguments, const QString &option, QSt
     return found;
 }
 
+// The recording state as the page names it.
+QString recordingName(StationDatabase::Recording state)
+{
+    switch (state) {
+    case StationDatabase::Recording::Off:
+        break;
+    case StationDatabase::Recording::On:
+        return QStringLiteral("on");
+    case StationDatabase::Recording::PausedDiskFull:
+        return QStringLiteral("paused-disk-full");
+    case StationDatabase::Recording::Unavailable:
+        return QStringLiteral("unavailable");
+    }
+    return QStringLiteral("off");
+}
+
 bool asksForInformation(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
@@ -245,16 +261,23 @@ int main(int argc, char **argv)
     // The station and its services for the built-in application; made
     // before the window, so that they outlive its pages.
     Station station(stationOptions);
-    station.start();
     SettingsFile viewSettings(SettingsFile::defaultPath());
     const MainWindow *shown = nullptr;
     Bridge bridge(stationBackend(station, viewSettings, &station),
         [&shown] { return shown && shown->showsBuiltInApplication(); });
 
+    const auto tellRecording = [&bridge](StationDatabase::Recording state) {
+        bridge.setRecording(recordingName(state));
+    };
+    QObject::connect(&station, &Station::recordingChanged, &bridge, tellRecording);
+    tellRecording(station.database()->recording());
+
     MainWindow window(data.settings);
     shown = &window;
     window.setBridge(&bridge);
     QObject::connect(&station, &Station::problem, &window, &MainWindow::logMessage);
+    // Recording starts once its reports have somewhere to go.
+    station.start();
     window.setSchemeFolder(schemeFolder);
     window.setSymbolFolder(symbolFolder);
     if (debugging.isOn())

@@ -86,9 +86,22 @@ describe('the station bridge', () => {
   it('offers one thin object per service, without properties', async () => {
     const { objects } = await app.page.evaluate(speak, []);
     expect(Object.keys(objects).sort()).toEqual(['history', 'points', 'settings']);
-    expect(objects.history).toContain('query');
+    expect(objects.history).toEqual(expect.arrayContaining(['query', 'recording']));
     expect(objects.points).toEqual(expect.arrayContaining(['forward', 'describe']));
     expect(objects.settings).toEqual(expect.arrayContaining(['value', 'setValue']));
+  });
+
+  it('says that history is being recorded', async () => {
+    await expect
+      .poll(
+        async () =>
+          (
+            await app.page.evaluate(speak, [{ object: 'history', method: 'recording', args: [] }])
+          ).results[0],
+        { timeout: 10_000 },
+      )
+      .toBe('on');
+    expect(await app.page.getByTestId('recording-notice').count()).toBe(0);
   });
 
   it('keeps the settings the page gives it and refuses what is not a record', async () => {

@@ -101,6 +101,19 @@ void HistoryService::query(const QJsonValue &request, const QJsonValue &ids, con
     });
 }
 
+QString HistoryService::recording()
+{
+    return admit(QString()) ? recordingState : QString();
+}
+
+void HistoryService::setRecording(const QString &state)
+{
+    if (state == recordingState)
+        return;
+    recordingState = state;
+    emit recordingChanged(state);
+}
+
 PointService::PointService(
     const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent)
     : QObject(parent)
@@ -180,8 +193,14 @@ Bridge::Bridge(
         return true;
     };
     webChannel = new QWebChannel(this);
-    webChannel->registerObject(QStringLiteral("history"), new HistoryService(backend, admit, this));
+    historyService = new HistoryService(backend, admit, this);
+    webChannel->registerObject(QStringLiteral("history"), historyService);
     webChannel->registerObject(QStringLiteral("points"), new PointService(backend, admit, this));
     webChannel->registerObject(
         QStringLiteral("settings"), new SettingsService(backend, admit, this));
+}
+
+void Bridge::setRecording(const QString &state)
+{
+    historyService->setRecording(state);
 }

@@ -38,11 +38,19 @@ public:
 
     Q_INVOKABLE void query(const QJsonValue &request, const QJsonValue &ids, const QJsonValue &from,
         const QJsonValue &to, const QJsonValue &maxPoints);
+    // Whether history is being recorded: "on", "off", "paused-disk-full" or
+    // "unavailable"; changes come as `recordingChanged`.
+    Q_INVOKABLE QString recording();
+
+    // Not for the page: only invokable methods and signals reach it.
+    void setRecording(const QString &state);
 
 signals:
     void answered(double request, const QJsonObject &answer);
+    void recordingChanged(const QString &state);
 
 private:
+    QString recordingState = QStringLiteral("off");
     BridgeBackend backend;
     std::function<bool(const QString &)> admit;
 };
@@ -100,10 +108,13 @@ public:
         QObject *parent = nullptr);
 
     QWebChannel *channel() const { return webChannel; }
+    // Tells the page whether history is being recorded (see HistoryService).
+    void setRecording(const QString &state);
 
 signals:
     void refused(const QString &message);
 
 private:
     QWebChannel *webChannel = nullptr;
+    HistoryService *historyService = nullptr;
 };

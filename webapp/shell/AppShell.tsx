@@ -22,7 +22,7 @@ import {
   type SegmentedOption,
 } from '../editor';
 import type { Scheme } from '../scheme';
-import type { SettingsStore } from '../station';
+import type { RecordingMonitor, SettingsStore } from '../station';
 import { startMarkerClock } from '../styles';
 import {
   createMemoryTrendSettingsStore,
@@ -35,6 +35,7 @@ import {
 import type { SchemeEntry, SchemeRegistry } from './registry';
 import { RuntimeView } from '../view';
 import type { FolderSchemeEntry, SchemeFolderSource } from './schemeFolder';
+import { useRecordingNotice } from './recordingNotice';
 import { STAGE_SCALE_LABEL, stageBox, stageScaleOptions, useStageScale } from './stageScale';
 
 export type WorkMode = 'view' | 'edit';
@@ -57,6 +58,8 @@ export interface AppShellProps {
   trendSettings?: TrendSettingsStore;
   /** Where the scheme view's settings (its scale) are kept between runs. */
   viewSettings?: SettingsStore;
+  /** Whether the program records history; a pause is shown in the header. */
+  recording?: RecordingMonitor;
 }
 
 /** A switch the user asked for: another work mode, another scheme or a new one. */
@@ -168,7 +171,9 @@ export function AppShell({
   history = NO_HOST_HISTORY,
   trendSettings,
   viewSettings,
+  recording,
 }: AppShellProps) {
+  const recordingNotice = useRecordingNotice(recording);
   const [stageScale, setStageScale] = useStageScale(viewSettings);
   const [memorySettings] = useState(createMemoryTrendSettingsStore);
   const settingsStore = trendSettings ?? memorySettings;
@@ -364,6 +369,11 @@ export function AppShell({
           <div className="app__title" data-testid="scheme-title">
             {title}
           </div>
+          {recordingNotice && (
+            <div role="status" data-testid="recording-notice" style={connectionStyle}>
+              {recordingNotice}
+            </div>
+          )}
           {connectionProblem && (
             <div role="alert" data-testid="data-connection" style={connectionStyle}>
               {connectionProblem}

@@ -44,6 +44,7 @@ void Promise.race([connectStation().catch(() => null), noAnswer]).then((station)
         history={station?.history ?? createNoHostHistoryClient()}
         trendSettings={trendSettingsOf(settings('trends'), MAX_PENS)}
         viewSettings={settings('view')}
+        recording={station?.recording}
       />
     </StrictMode>,
   );

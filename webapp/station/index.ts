@@ -12,6 +12,8 @@ export type {
   HistoryAnswer,
   HistoryClient,
   HistorySample,
+  RecordingMonitor,
+  RecordingState,
   SettingsKey,
   SettingsStore,
   Station,

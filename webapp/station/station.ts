@@ -38,11 +38,26 @@ export interface SettingsStore {
   save(settings: Record<string, unknown>): void;
 }
 
+/** Whether the program records history: off only before it has opened its file. */
+export type RecordingState = 'on' | 'off' | 'paused-disk-full' | 'unavailable';
+
+export interface RecordingMonitor {
+  current(): Promise<RecordingState>;
+  subscribe(listener: (state: RecordingState) => void): Unsubscribe;
+}
+
+function isRecordingState(value: unknown): value is RecordingState {
+  return (
+    value === 'on' || value === 'off' || value === 'paused-disk-full' || value === 'unavailable'
+  );
+}
+
 /** The views whose settings the program keeps. */
 export type SettingsKey = 'trends' | 'view';
 
 export interface Station {
   history: HistoryClient;
+  recording: RecordingMonitor;
   /** The settings of one view, kept by the program. */
   settings(key: SettingsKey): SettingsStore;
   /** Hands the program the values of the page's own emulator, to be recorded. */
@@ -126,6 +141,14 @@ export async function connectStationOver(
   if (!history || !points || !settings) return null;
   return {
     history: historyOver(history),
+    recording: {
+      current: () =>
+        history.invoke('recording').then((state) => (isRecordingState(state) ? state : 'off')),
+      subscribe: (listener) =>
+        history.on('recordingChanged', (state) => {
+          if (isRecordingState(state)) listener(state);
+        }),
+    },
     settings: (key) => ({
       load: () =>
         settings
