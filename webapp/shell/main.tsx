@@ -6,7 +6,13 @@ import { StrictMode } from 'react';
 import { createRoot } from 'react-dom/client';
 import { createLoadEntries, stockSchemes } from '../content';
 import { createPageDataSource } from '../data';
-import { connectStation, forwardEmulator, localSettings, type SettingsKey } from '../station';
+import {
+  connectStation,
+  forwardEmulator,
+  localSettings,
+  withStationHistory,
+  type SettingsKey,
+} from '../station';
 import '../styles/index.css';
 import { createNoHostHistoryClient, MAX_PENS, trendSettingsOf } from '../trends';
 import { AppShell } from './AppShell';
@@ -32,13 +38,15 @@ const noAnswer = new Promise<null>((resolve) => setTimeout(() => resolve(null), 
 void Promise.race([connectStation().catch(() => null), noAnswer]).then((station) => {
   if (station && emulated) forwardEmulator(dataSource, station);
   const settings = (key: SettingsKey) => (station ? station.settings(key) : localSettings(key));
+  // The page's one data source answers history from the program.
+  const source = station ? withStationHistory(dataSource, station.history) : dataSource;
   const container = document.getElementById('root');
   if (!container) return;
   createRoot(container).render(
     <StrictMode>
       <AppShell
         registry={registry}
-        dataSource={dataSource}
+        dataSource={source}
         connection={connection}
         folder={folder}
         history={station?.history ?? createNoHostHistoryClient()}

@@ -7,11 +7,13 @@ export {
   localSettings,
   NO_HISTORY,
   readHistoryAnswer,
+  withStationHistory,
 } from './station';
 export type {
   HistoryAnswer,
   HistoryClient,
   HistorySample,
+  PointHistory,
   RecordingMonitor,
   RecordingState,
   SettingsKey,

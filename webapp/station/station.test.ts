@@ -1,7 +1,14 @@
 import { describe, expect, it, vi } from 'vitest';
 import type { DataSource, PointValue } from '../data';
 import { CHANNEL_MESSAGE, type ChannelTransport } from './channel';
-import { connectStationOver, forwardEmulator, readHistoryAnswer, type Station } from './station';
+import {
+  connectStationOver,
+  forwardEmulator,
+  readHistoryAnswer,
+  withStationHistory,
+  type HistoryClient,
+  type Station,
+} from './station';
 
 /** A host side of the channel: three services, answering as the program does. */
 function fakeHost() {
@@ -158,5 +165,37 @@ describe('readHistoryAnswer', () => {
     ],
   ])('%s', (_name, value, expected) => {
     expect(readHistoryAnswer(value)).toEqual(expected);
+  });
+});
+
+describe('withStationHistory', () => {
+  const history: HistoryClient = {
+    available: true,
+    getHistory: vi.fn(() =>
+      Promise.resolve({
+        points: { a: [{ t: 1, v: 2, s: 'good' as const }] },
+        downsampled: { a: true },
+      }),
+    ),
+  };
+  const source = withStationHistory(
+    { getHistory: () => Promise.resolve([]) } as unknown as DataSource,
+    history,
+  );
+
+  it('lists each asked point with its samples, in the order asked', async () => {
+    await expect(source.getHistory(['b', 'a'], 0, 10, 100)).resolves.toEqual([
+      { id: 'b', samples: [], downsampled: false },
+      { id: 'a', samples: [{ t: 1, v: 2, s: 'good' }], downsampled: true },
+    ]);
+    expect(history.getHistory).toHaveBeenCalledWith(['b', 'a'], 0, 10, 100);
+  });
+
+  it.each([
+    ['ids not a list', 'a', 0, 10],
+    ['an id not a text', ['a', 1], 0, 10],
+    ['no times', ['a'], undefined, undefined],
+  ])('answers an empty list for %s', async (_name, ids, from, to) => {
+    await expect(source.getHistory(ids, from, to)).resolves.toEqual([]);
   });
 });

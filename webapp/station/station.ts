@@ -198,6 +198,36 @@ export function connectStation(): Promise<Station | null> {
   return connectStationOver(findTransport());
 }
 
+/** One point's recorded history, as the data source's `getHistory` lists it. */
+export interface PointHistory {
+  id: string;
+  samples: HistorySample[];
+  downsampled: boolean;
+}
+
+/**
+ * The page's data source with its `getHistory(ids, from, to, maxPoints)`
+ * answered from the program's history: one entry per asked id, in the order
+ * asked. Arguments that are not of that form give an empty list.
+ */
+export function withStationHistory(source: DataSource, history: HistoryClient): DataSource {
+  return {
+    ...source,
+    getHistory(ids?: unknown, from?: unknown, to?: unknown, maxPoints?: unknown) {
+      const list = Array.isArray(ids) && ids.every((id) => typeof id === 'string') ? ids : null;
+      if (!list || typeof from !== 'number' || typeof to !== 'number') return Promise.resolve([]);
+      const most = typeof maxPoints === 'number' ? maxPoints : 0;
+      return history.getHistory(list, from, to, most).then((answer): PointHistory[] =>
+        list.map((id) => ({
+          id,
+          samples: answer.points[id] ?? [],
+          downsampled: answer.downsampled[id] ?? false,
+        })),
+      );
+    },
+  };
+}
+
 /**
  * Forwards every update of the page's emulator to the program, one call per
  * update, after its catalogue; gives the means to stop.
