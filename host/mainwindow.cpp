@@ -408,9 +408,13 @@ void MainWindow::saveDownload(QWebEngineDownloadRequest *download)
         return;
     }
     const QUrl url = download->url();
-    // Schemes are saved where the station reads them, unless the user goes elsewhere.
-    const QString directory
-        = schemeFolder->path().isEmpty() ? download->downloadDirectory() : schemeFolder->path();
+    // Schemes are saved where the station reads them, unless the user goes
+    // elsewhere; anything else (a trend's CSV) where downloads go.
+    const bool scheme
+        = download->suggestedFileName().endsWith(QLatin1String(".json"), Qt::CaseInsensitive);
+    const QString directory = scheme && !schemeFolder->path().isEmpty()
+        ? schemeFolder->path()
+        : download->downloadDirectory();
     const QString proposed = QDir(directory).filePath(download->suggestedFileName());
     // The dialog runs an event loop of its own: the download may end meanwhile.
     QPointer<QWebEngineDownloadRequest> pending(download);

@@ -165,6 +165,8 @@ private slots:
 
     void savesDownload_data();
     void savesDownload();
+    void proposesTheSchemeFolderForSchemesOnly_data();
+    void proposesTheSchemeFolderForSchemesOnly();
     void otherPagesSaveNothing();
     void clipboardOnlyForBuiltInApplication();
     void closesAtOnceWithoutQuestion();
@@ -319,6 +321,36 @@ void TestBuiltInPage::savesDownload()
     QString added = logOf(*window).mid(log.size());
     QVERIFY2(
         added.contains(report), qPrintable(added.replace(QLatin1Char('\n'), QLatin1Char('|'))));
+}
+
+void TestBuiltInPage::proposesTheSchemeFolderForSchemesOnly_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("inFolder");
+    QTest::newRow("a scheme file") << "pump-station.json" << true;
+    QTest::newRow("a scheme file in capitals") << "PUMP.JSON" << true;
+    QTest::newRow("a trend's values") << "trend.csv" << false;
+}
+
+void TestBuiltInPage::proposesTheSchemeFolderForSchemesOnly()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, inFolder);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    window->setSchemeFolder(folder.path());
+
+    QString proposed;
+    ModalAnswerer answerer({ [&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(dialog);
+        proposed = dialog->selectedFiles().value(0);
+        dialog->reject();
+    } });
+    viewOf(*window)->page()->runJavaScript(QStringLiteral("save('%1', 'x')").arg(name));
+    QTRY_VERIFY_WITH_TIMEOUT(answerer.seen >= 1, engineTimeout);
+    QCOMPARE(QFileInfo(proposed).fileName(), name);
+    QCOMPARE(QFileInfo(proposed).absolutePath() == QDir(folder.path()).absolutePath(), inFolder);
 }
 
 void TestBuiltInPage::otherPagesSaveNothing()
