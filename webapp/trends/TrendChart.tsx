@@ -38,6 +38,19 @@ const MAX_REDRAW_MS = 1000;
 const TRIM_EVERY_MS = 30_000;
 const LOAD_DELAY_MS = 120;
 
+/**
+ * User-timing marks for the benches, one of each kept: a history answer taken
+ * by the feed, and the chart's first drawing after it.
+ */
+export const ANSWER_MARK = 'trends-answer';
+export const DRAWN_MARK = 'trends-drawn';
+
+function mark(name: string) {
+  if (typeof performance === 'undefined' || typeof performance.mark !== 'function') return;
+  performance.clearMarks(name);
+  performance.mark(name);
+}
+
 /** The window drawn now for a follow state. */
 export function shownWindow(state: FollowState, now: number): TimeWindow {
   return state.follow ? rangeWindow(state.range, now) : state.window;
@@ -70,6 +83,7 @@ export function TrendChart({
   const [width, setWidth] = useState(0);
   const lastDraw = useRef(0);
   const lastTrim = useRef(0);
+  const answerTaken = useRef(false);
 
   const draw = useRef(() => {
     const plot = plotRef.current;
@@ -116,6 +130,11 @@ export function TrendChart({
         onZoom: (from, to) => callbacks.current.onZoom?.(from, to),
         onPan: (by) => callbacks.current.onPan?.(by),
         onReset: () => callbacks.current.onReset?.(),
+        onDraw: () => {
+          if (!answerTaken.current) return;
+          answerTaken.current = false;
+          mark(DRAWN_MARK);
+        },
       },
       interactive,
     );
@@ -173,7 +192,15 @@ export function TrendChart({
     feed.setPoints(ids === '' ? [] : ids.split('\n'));
     draw.current();
     const window = shownWindow(state, nowRef.current());
-    const load = () => void feed.load(window, maxPoints).catch(() => undefined);
+    const load = () =>
+      void feed.load(window, maxPoints).then(
+        (taken) => {
+          if (!taken) return;
+          answerTaken.current = true;
+          mark(ANSWER_MARK);
+        },
+        () => undefined,
+      );
     // A pan or zoom gesture may move the window many times: ask for the last one.
     if (state.follow) {
       load();
