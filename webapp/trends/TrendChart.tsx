@@ -152,7 +152,7 @@ export function TrendChart({
   }, [width, height]);
 
   // New values are drawn at once unless the last drawing is more recent than
-  // one pixel's time: then once, when it has passed.
+  // one pixel's time (a second at most): then once, when it has passed.
   const spanRef = useRef(0);
   spanRef.current = shownWindow(state, 0).to - shownWindow(state, 0).from;
   const widthRef = useRef(width);
@@ -160,6 +160,14 @@ export function TrendChart({
   useEffect(() => {
     let timer: ReturnType<typeof setTimeout> | undefined;
     const unsubscribe = feed.subscribe(() => {
+      // A history answer is drawn at once: the pace is for live values, and
+      // the drawing at the range's change must not hold the answer back.
+      if (answerTaken.current) {
+        clearTimeout(timer);
+        timer = undefined;
+        draw.current();
+        return;
+      }
       if (timer !== undefined) return;
       const pixel = spanRef.current / Math.max(1, widthRef.current);
       const wait = Math.min(MAX_REDRAW_MS, pixel) - (nowRef.current() - lastDraw.current);
