@@ -26,10 +26,13 @@ export function parseArguments(argv = process.argv.slice(2)) {
   return { host: argv.includes('--host'), rest: argv.filter((arg) => arg !== '--host') };
 }
 
-/** Starts build/corvane-ui through the harness; resolves with its HostApp and its pid. */
-export async function launchProgram() {
+/**
+ * Starts build/corvane-ui through the harness (`options`: the harness's
+ * LaunchOptions, such as `args` and `env`); resolves with its HostApp and its pid.
+ */
+export async function launchProgram(options = {}) {
   const { module: harness } = await runnerImport(harnessPath);
-  const app = await harness.launchHost({ reload: false });
+  const app = await harness.launchHost({ reload: false, ...options });
   const executable = realpathSync(harness.defaultExecutable);
   const pid = processes().find(
     (entry) => entry.ppid === process.pid && exeOf(entry.pid) === executable,

@@ -38,6 +38,19 @@ const MAX_REDRAW_MS = 1000;
 const TRIM_EVERY_MS = 30_000;
 const LOAD_DELAY_MS = 120;
 
+/**
+ * User-timing marks for the benches, one of each kept: a history answer taken
+ * by the feed, and the chart's first drawing after it.
+ */
+export const ANSWER_MARK = 'trends-answer';
+export const DRAWN_MARK = 'trends-drawn';
+
+function mark(name: string) {
+  if (typeof performance === 'undefined' || typeof performance.mark !== 'function') return;
+  performance.clearMarks(name);
+  performance.mark(name);
+}
+
 /** The window drawn now for a follow state. */
 export function shownWindow(state: FollowState, now: number): TimeWindow {
   return state.follow ? rangeWindow(state.range, now) : state.window;
@@ -70,6 +83,7 @@ export function TrendChart({
   const [width, setWidth] = useState(0);
   const lastDraw = useRef(0);
   const lastTrim = useRef(0);
+  const answerTaken = useRef(false);
 
   const draw = useRef(() => {
     const plot = plotRef.current;
@@ -116,6 +130,11 @@ export function TrendChart({
         onZoom: (from, to) => callbacks.current.onZoom?.(from, to),
         onPan: (by) => callbacks.current.onPan?.(by),
         onReset: () => callbacks.current.onReset?.(),
+        onDraw: () => {
+          if (!answerTaken.current) return;
+          answerTaken.current = false;
+          mark(DRAWN_MARK);
+        },
       },
       interactive,
     );
@@ -133,7 +152,7 @@ export function TrendChart({
   }, [width, height]);
 
   // New values are drawn at once unless the last drawing is more recent than
-  // one pixel's time: then once, when it has passed.
+  // one pixel's time (a second at most): then once, when it has passed.
   const spanRef = useRef(0);
   spanRef.current = shownWindow(state, 0).to - shownWindow(state, 0).from;
   const widthRef = useRef(width);
@@ -141,6 +160,14 @@ export function TrendChart({
   useEffect(() => {
     let timer: ReturnType<typeof setTimeout> | undefined;
     const unsubscribe = feed.subscribe(() => {
+      // A history answer is drawn at once: the pace is for live values, and
+      // the drawing at the range's change must not hold the answer back.
+      if (answerTaken.current) {
+        clearTimeout(timer);
+        timer = undefined;
+        draw.current();
+        return;
+      }
       if (timer !== undefined) return;
       const pixel = spanRef.current / Math.max(1, widthRef.current);
       const wait = Math.min(MAX_REDRAW_MS, pixel) - (nowRef.current() - lastDraw.current);
@@ -173,7 +200,15 @@ export function TrendChart({
     feed.setPoints(ids === '' ? [] : ids.split('\n'));
     draw.current();
     const window = shownWindow(state, nowRef.current());
-    const load = () => void feed.load(window, maxPoints).catch(() => undefined);
+    const load = () =>
+      void feed.load(window, maxPoints).then(
+        (taken) => {
+          if (!taken) return;
+          answerTaken.current = true;
+          mark(ANSWER_MARK);
+        },
+        () => undefined,
+      );
     // A pan or zoom gesture may move the window many times: ask for the last one.
     if (state.follow) {
       load();

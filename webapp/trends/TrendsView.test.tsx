@@ -8,7 +8,13 @@ import { TrendsView } from './TrendsView';
 
 // jsdom draws no canvas: the chart stands in as a record of what it was given.
 const plots = vi.hoisted(
-  () => [] as { pens: { color: string }[]; callbacks: PlotCallbacks; destroyed: boolean }[],
+  () =>
+    [] as {
+      pens: { color: string }[];
+      callbacks: PlotCallbacks;
+      destroyed: boolean;
+      drawn: unknown[][];
+    }[],
 );
 vi.mock('./plot', () => ({
   createPlot: (
@@ -17,9 +23,16 @@ vi.mock('./plot', () => ({
     _size: unknown,
     callbacks: PlotCallbacks,
   ) => {
-    const plot = { pens, callbacks, destroyed: false };
+    const plot = { pens, callbacks, destroyed: false, drawn: [] as unknown[][] };
     plots.push(plot);
-    return { update: () => {}, resize: () => {}, destroy: () => (plot.destroyed = true) };
+    return {
+      update: (data: unknown[][]) => {
+        plot.drawn.push(data);
+        callbacks.onDraw?.();
+      },
+      resize: () => {},
+      destroy: () => (plot.destroyed = true),
+    };
   },
 }));
 const livePlot = () => plots.filter((plot) => !plot.destroyed).at(-1);
@@ -142,6 +155,22 @@ describe('TrendsView', () => {
     expect(save).toHaveBeenLastCalledWith(
       expect.objectContaining({ range: { kind: 'preset', preset: '8h' } }),
     );
+  });
+
+  it('draws a history answer at once, not at the pace of live values', async () => {
+    setup({ pens: [{ id: 'LT-101', color: '#1c64d1' }], range: { kind: 'preset', preset: '1h' } });
+    const ranges = within(await screen.findByRole('group', { name: 'Диапазон' }));
+    await vi.waitFor(() => expect(livePlot()?.drawn.at(-1)?.[0]).toContain(NOW - 10 * 60_000), {
+      timeout: 3000,
+    });
+    // The change of range draws at once; its answer must follow within frames,
+    // not a second later as live values would.
+    const before = livePlot()!.drawn.length;
+    fireEvent.click(ranges.getByRole('button', { name: '8 ч' }));
+    await vi.waitFor(() => expect(livePlot()!.drawn.length).toBeGreaterThan(before + 1), {
+      timeout: 700,
+    });
+    expect(livePlot()!.drawn.at(-1)?.[0]).toContain(NOW - 5 * 60_000);
   });
 
   it('stops following on a zoom and follows again on a double click', async () => {

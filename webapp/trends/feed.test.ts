@@ -92,7 +92,7 @@ describe('createTrendFeed', () => {
     expect(feed.samples('a').map((sample) => sample.t)).toEqual([100, 2000, 3000]);
   });
 
-  it('keeps the answer of the latest load only', async () => {
+  it('keeps the answer of the latest load only, and says which was taken', async () => {
     let resolveFirst: (answer: HistoryAnswer) => void = () => {};
     const answers = [
       new Promise<HistoryAnswer>((resolve) => (resolveFirst = resolve)),
@@ -101,9 +101,9 @@ describe('createTrendFeed', () => {
     const { feed } = setup({ available: true, getHistory: () => answers.shift()! });
     feed.setPoints(['a']);
     const first = feed.load({ from: 0, to: 10 }, 100);
-    await feed.load({ from: 0, to: 20 }, 100);
+    await expect(feed.load({ from: 0, to: 20 }, 100)).resolves.toBe(true);
     resolveFirst({ points: { a: [{ t: 1, v: 1, s: 'good' }] }, downsampled: {} });
-    await first;
+    await expect(first).resolves.toBe(false);
     expect(feed.samples('a').map((sample) => sample.v)).toEqual([2]);
   });
 

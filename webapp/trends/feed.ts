@@ -15,9 +15,10 @@ export interface TrendFeed {
   setPoints(ids: readonly string[]): void;
   /**
    * Replaces the held samples with the history of the window; live samples
-   * newer than the answer stay. A later load wins over an earlier one.
+   * newer than the answer stay. A later load wins over an earlier one: true
+   * when this answer was taken.
    */
-  load(window: TimeWindow, maxPoints: number): Promise<void>;
+  load(window: TimeWindow, maxPoints: number): Promise<boolean>;
   /** Drops samples wholly before `from` (the one in force at `from` stays). */
   trim(from: number): void;
   subscribe(listener: () => void): Unsubscribe;
@@ -96,9 +97,9 @@ export function createTrendFeed({
     async load(window, maxPoints) {
       const load = ++lastLoad;
       const asked = [...ids];
-      if (asked.length === 0) return;
+      if (asked.length === 0) return false;
       const answer = await history.getHistory(asked, window.from, window.to, maxPoints);
-      if (disposed || load !== lastLoad) return;
+      if (disposed || load !== lastLoad) return false;
       for (const id of asked) {
         const live = held.get(id);
         if (!live) continue;
@@ -107,6 +108,7 @@ export function createTrendFeed({
         held.set(id, [...recorded, ...live.filter((sample) => sample.t > end)]);
       }
       notify();
+      return true;
     },
 
     trim(from) {

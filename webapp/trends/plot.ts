@@ -19,6 +19,8 @@ export interface PlotCallbacks {
   /** Moves the window by `by` ms (positive: later). */
   onPan?(by: number): void;
   onReset?(): void;
+  /** After each drawing of the canvas. */
+  onDraw?(): void;
 }
 
 export interface PlotSize {
@@ -107,6 +109,7 @@ export function createPlot(
     },
     select: { show: interactive, left: 0, top: 0, width: 0, height: 0 },
     hooks: {
+      draw: [() => callbacks.onDraw?.()],
       setSelect: [
         (u) => {
           const { left, width } = u.select;
