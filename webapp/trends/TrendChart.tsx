@@ -33,8 +33,11 @@ export interface TrendChartProps {
 /** Samples asked per pixel of the chart's width. */
 export const SAMPLES_PER_PIXEL = 4;
 const IDLE_REDRAW_MS = 1000;
-/** Values drawn at most this often, and no more often than one pixel's time. */
-const MAX_REDRAW_MS = 1000;
+/**
+ * New values are drawn no more often than one pixel's time (a line cannot
+ * change faster on screen), and at the latest after this long.
+ */
+const MAX_REDRAW_MS = 5000;
 const TRIM_EVERY_MS = 30_000;
 const LOAD_DELAY_MS = 120;
 
@@ -152,7 +155,7 @@ export function TrendChart({
   }, [width, height]);
 
   // New values are drawn at once unless the last drawing is more recent than
-  // one pixel's time (a second at most): then once, when it has passed.
+  // one pixel's time (five seconds at most): then once, when it has passed.
   const spanRef = useRef(0);
   spanRef.current = shownWindow(state, 0).to - shownWindow(state, 0).from;
   const widthRef = useRef(width);
@@ -184,11 +187,14 @@ export function TrendChart({
     };
   }, [feed]);
 
-  // While following, the right edge moves even when no value comes.
+  // While following, the right edge moves even when no value comes: by a
+  // pixel at a time, so the chart is drawn again once a pixel's time has passed.
   useEffect(() => {
     if (!state.follow) return;
     const timer = setInterval(() => {
-      if (nowRef.current() - lastDraw.current >= IDLE_REDRAW_MS) draw.current();
+      const pixel = spanRef.current / Math.max(1, widthRef.current);
+      const idle = Math.min(MAX_REDRAW_MS, Math.max(IDLE_REDRAW_MS, pixel));
+      if (nowRef.current() - lastDraw.current >= idle) draw.current();
     }, IDLE_REDRAW_MS);
     return () => clearInterval(timer);
   }, [state.follow]);
