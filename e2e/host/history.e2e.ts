@@ -6,15 +6,22 @@
 // The program quits as when its window is closed, and runs with its data
 // folder in a temporary folder (HOME and XDG_DATA_HOME), never the user's.
 // Without xdotool and python3 under a display there is no way to close the
-// window, and it is skipped.
+// window, and it is skipped. With CORVANE_SCREENSHOTS set a last run records
+// a few minutes and takes the pictures of the trends view and the card for
+// docs/screenshots/ (ImageMagick's import).
 import { execFileSync } from 'node:child_process';
 import { mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
 import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
 import { defaultExecutable, launchHost, type HostApp } from './harness';
-import { canCloseWindows, closeWindow, mainWindow, realPointer } from './operator';
+import { canCloseWindows, closeWindow, delay, mainWindow, realPointer } from './operator';
+
+const docsScreenshots = fileURLToPath(new URL('../../docs/screenshots/', import.meta.url));
+/** With CORVANE_SCREENSHOTS set, a last run records this long for the pictures of the docs. */
+const PICTURE_RECORDING_MS = 150_000;
 
 interface Sample {
   t: number;
@@ -86,6 +93,8 @@ describe.skipIf(!canCloseWindows)('history and trends in the program', () => {
   });
 
   const start = async () => {
+    // A run a failed test left open must not be taken for this one.
+    await app?.close();
     app = await launchHost({
       args: ['--history', historyFile, '--schemes', join(root, 'schemes')],
       env,
@@ -320,4 +329,54 @@ describe.skipIf(!canCloseWindows)('history and trends in the program', () => {
     expect(lastOfFirst).toMatchObject({ value: '', status: 'bad' });
     expect(rows.some((row) => row.t >= secondStart && row.value !== '')).toBe(true);
   });
+
+  it.runIf(Boolean(process.env.CORVANE_SCREENSHOTS))(
+    'takes the pictures of the trends view and the card',
+    async () => {
+      const page = await start();
+      const picture = async (name: string) => {
+        // Two frames drawn, and a moment for the window to show the last one.
+        await page.evaluate(
+          () => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))),
+        );
+        await delay(300);
+        execFileSync('import', ['-window', mainWindow(), join(docsScreenshots, name)]);
+      };
+      await page.getByTestId('nav-trends').click();
+      const search = page.getByRole('searchbox', { name: 'Добавить точку' });
+      for (const id of ['LT-102', 'FT-103', 'NS-101']) {
+        await search.fill(id);
+        await search.press('Enter');
+      }
+      await page.getByRole('list', { name: 'Перья' }).locator('[data-pen="NS-101"]').waitFor();
+      await delay(PICTURE_RECORDING_MS);
+      // The recorded minutes across the chart, read in their middle.
+      const over = await centreOf(page, '.trend-chart .u-over');
+      const pointer = await realPointer(page);
+      const shown = (PICTURE_RECORDING_MS + 20_000) / (15 * 60_000);
+      pointer.move(over.box.x + over.box.width * (1 - shown), over.y);
+      pointer.down();
+      for (let step = 1; step <= 8; step++) {
+        pointer.move(over.box.x + over.box.width * (1 - shown + (shown * step) / 8) - 1, over.y);
+      }
+      pointer.up();
+      await expect.poll(() => page.getByTestId('trend-chart').getAttribute('data-follow')).toBe(
+        'false',
+      );
+      await delay(1000);
+      pointer.move(over.box.x + over.box.width * 0.62, over.y);
+      await page.getByTestId('trend-cursor-time').waitFor();
+      await picture('trends.png');
+
+      await page.getByRole('button', { name: 'Насосная станция' }).click();
+      await page.getByRole('button', { name: 'По размеру окна' }).click();
+      const tank = await centreOf(page, '[data-element-id="tank-1"]');
+      await page.mouse.click(tank.x, tank.y);
+      await card(page).waitFor();
+      await delay(1500);
+      await picture('faceplate.png');
+      await quit();
+    },
+    PICTURE_RECORDING_MS + 60_000,
+  );
 });

@@ -198,28 +198,28 @@ export async function realPointer(page: Page): Promise<Pointer> {
     x: Math.round(innerWidth / 2),
     y: Math.round(innerHeight / 2),
   }));
-  // Away first, then onto the page's middle, seen there: the page's place in
-  // the window.
-  xdotool('mousemove', '--window', window, String(probe.x + 7), String(probe.y + 7));
-  await delay(100);
+  // Away, then onto the page's middle: the last move the page sees gives the
+  // page's place in the window.
   await page.evaluate(() => {
     const seen = window as unknown as { pointerSeen?: { x: number; y: number } };
     delete seen.pointerSeen;
-    document.addEventListener(
-      'mousemove',
-      (event) => (seen.pointerSeen = { x: event.clientX, y: event.clientY }),
-      { once: true },
-    );
+    document.addEventListener('mousemove', (event) => {
+      seen.pointerSeen = { x: event.clientX, y: event.clientY };
+    });
   });
+  xdotool('mousemove', '--window', window, String(probe.x + 7), String(probe.y + 7));
   xdotool('mousemove', '--window', window, String(probe.x), String(probe.y));
   let seen: { x: number; y: number } | undefined;
-  for (let tries = 0; !seen; tries++) {
+  for (let tries = 0, steady = 0; steady < 2; tries++) {
     if (tries > 50) throw new Error('the page saw no move of the pointer');
     await delay(100);
-    seen = await page.evaluate(
+    const now = await page.evaluate(
       () => (window as unknown as { pointerSeen?: { x: number; y: number } }).pointerSeen,
     );
+    steady = now && seen && now.x === seen.x && now.y === seen.y ? steady + 1 : 0;
+    seen = now;
   }
+  if (!seen) throw new Error('the page saw no move of the pointer');
   const origin = { x: probe.x - seen.x, y: probe.y - seen.y };
   return {
     move: (x, y) =>
