@@ -9,7 +9,7 @@ packages=(
   qt6-webengine-dev qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
   qt6-webchannel-dev libqt6sql6-sqlite
   qt6-translations-l10n dpkg-dev desktop-file-utils appstream mosquitto
-  xvfb xauth fonts-dejavu-core chromium imagemagick x11-utils xdotool
+  xvfb xauth fonts-dejavu-core chromium imagemagick x11-utils xdotool python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -135,6 +135,26 @@ describe('operator view in the built application', () => {
     });
   });
 
+  it('fits the scheme to the stage "По размеру окна" without scroll bars', async () => {
+    const { context, page, problems } = await openApplication();
+    try {
+      await page.getByRole('button', { name: 'По размеру окна' }).click();
+      await expect.poll(() => page.getByTestId('runtime').getAttribute('data-scale')).toBe('fit');
+      for (const entry of ['Насосная станция', 'Нагрузка 2000']) {
+        await page.getByRole('button', { name: entry, exact: true }).click();
+        await page.getByTestId('runtime').locator('svg').first().waitFor();
+        const stage = await page.getByTestId('stage').evaluate((node) => ({
+          overflowX: node.scrollWidth - node.clientWidth,
+          overflowY: node.scrollHeight - node.clientHeight,
+        }));
+        expect(stage, entry).toEqual({ overflowX: 0, overflowY: 0 });
+      }
+      expect(problems).toEqual([]);
+    } finally {
+      await context.close();
+    }
+  });
+
   it('colours the 2000 rectangles by the live values of their points', async () => {
     const { context, page, problems } = await openApplication();
     try {

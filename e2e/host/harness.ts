@@ -58,6 +58,8 @@ export interface HostApp {
   output: () => string;
   /** Whether the program is still running. */
   running: () => boolean;
+  /** The program's exit code once it has ended by itself; null while it runs or after a signal. */
+  exitCode: () => number | null;
   close: () => Promise<void>;
 }
 
@@ -229,6 +231,7 @@ export async function launchHost(options: LaunchOptions = {}): Promise<HostApp> 
       pageAt,
       output: () => output,
       running: () => exited() === null,
+      exitCode: () => child.exitCode,
       close,
     };
   } catch (error) {

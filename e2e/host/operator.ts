@@ -136,3 +136,102 @@ export async function readLog(builtIn: Page): Promise<string> {
 
 /** How often `text` occurs in `log`. */
 export const occurrences = (log: string, text: string) => log.split(text).length - 1;
+
+// The window manager's close button: WM_DELETE_WINDOW sent to the window, as a
+// window manager does (xdotool has no such command; windowclose destroys the
+// window and windowkill ends the program's connection).
+const closeRequest = `
+import ctypes, sys
+x = ctypes.cdll.LoadLibrary('libX11.so.6')
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+x.XFlush.argtypes = [ctypes.c_void_p]
+x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+class ClientMessage(ctypes.Structure):
+    _fields_ = [('type', ctypes.c_int), ('serial', ctypes.c_ulong), ('send_event', ctypes.c_int),
+                ('display', ctypes.c_void_p), ('window', ctypes.c_ulong),
+                ('message_type', ctypes.c_ulong), ('format', ctypes.c_int),
+                ('l', ctypes.c_long * 5)]
+class Event(ctypes.Union):
+    _fields_ = [('xclient', ClientMessage), ('pad', ctypes.c_long * 24)]
+display = x.XOpenDisplay(None)
+if not display:
+    sys.exit('no display')
+event = Event()
+event.xclient.type = 33
+event.xclient.window = int(sys.argv[1])
+event.xclient.message_type = x.XInternAtom(display, b'WM_PROTOCOLS', 0)
+event.xclient.format = 32
+event.xclient.l[0] = x.XInternAtom(display, b'WM_DELETE_WINDOW', 0)
+x.XSendEvent(display, event.xclient.window, 0, 0, ctypes.byref(event))
+x.XFlush(display)
+x.XCloseDisplay(display)
+`;
+
+export const canCloseWindows = canDrive && hasTool('python3');
+
+/** Asks `window` to close as its window manager's close button does. */
+export function closeWindow(window: string): void {
+  execFileSync('python3', ['-c', closeRequest, window], { stdio: ['ignore', 'pipe', 'pipe'] });
+}
+
+export interface Pointer {
+  /** Moves the X pointer to the page's point (clientX, clientY). */
+  move(x: number, y: number): void;
+  down(): void;
+  up(): void;
+  doubleClick(): void;
+}
+
+/**
+ * The X pointer over the built-in page, in the page's coordinates. Drags over
+ * the DevTools protocol reach the engine's page without a movement
+ * (movementX and movementY 0), which the trends chart ignores as a stray move.
+ */
+export async function realPointer(page: Page): Promise<Pointer> {
+  const window = mainWindow();
+  xdotool('windowfocus', '--sync', window);
+  const probe = await page.evaluate(() => ({
+    x: Math.round(innerWidth / 2),
+    y: Math.round(innerHeight / 2),
+  }));
+  // Away, then onto the page's middle: the last move the page sees gives the
+  // page's place in the window.
+  await page.evaluate(() => {
+    const seen = window as unknown as { pointerSeen?: { x: number; y: number } };
+    delete seen.pointerSeen;
+    document.addEventListener('mousemove', (event) => {
+      seen.pointerSeen = { x: event.clientX, y: event.clientY };
+    });
+  });
+  xdotool('mousemove', '--window', window, String(probe.x + 7), String(probe.y + 7));
+  xdotool('mousemove', '--window', window, String(probe.x), String(probe.y));
+  let seen: { x: number; y: number } | undefined;
+  for (let tries = 0, steady = 0; steady < 2; tries++) {
+    if (tries > 50) throw new Error('the page saw no move of the pointer');
+    await delay(100);
+    const now = await page.evaluate(
+      () => (window as unknown as { pointerSeen?: { x: number; y: number } }).pointerSeen,
+    );
+    steady = now && seen && now.x === seen.x && now.y === seen.y ? steady + 1 : 0;
+    seen = now;
+  }
+  if (!seen) throw new Error('the page saw no move of the pointer');
+  const origin = { x: probe.x - seen.x, y: probe.y - seen.y };
+  return {
+    move: (x, y) =>
+      void xdotool(
+        'mousemove',
+        '--window',
+        window,
+        String(Math.round(origin.x + x)),
+        String(Math.round(origin.y + y)),
+      ),
+    down: () => void xdotool('mousedown', '1'),
+    up: () => void xdotool('mouseup', '1'),
+    doubleClick: () => void xdotool('click', '--repeat', '2', '--delay', '80', '1'),
+  };
+}
