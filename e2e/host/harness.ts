@@ -26,8 +26,10 @@
 // when the test failed half-way.
 
 import { spawn, type ChildProcess } from 'node:child_process';
-import { existsSync } from 'node:fs';
+import { existsSync, mkdtempSync, rmSync } from 'node:fs';
 import { createServer } from 'node:net';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { chromium, type Browser, type Page } from 'playwright-core';
 
@@ -139,8 +141,14 @@ export async function launchHost(options: LaunchOptions = {}): Promise<HostApp> 
   }
   const timeoutMs = options.timeoutMs ?? 30_000;
   const port = await freePort();
+  // A data folder of its own for each run (history, the views' settings, the
+  // default scheme folder), unless the test names one: no run reads what an
+  // earlier one left, and none writes into the user's own.
+  const ownDataHome =
+    options.env?.XDG_DATA_HOME === undefined ? mkdtempSync(join(tmpdir(), 'corvane-data-')) : '';
   const env: Record<string, string | undefined> = {
     ...process.env,
+    ...(ownDataHome ? { XDG_DATA_HOME: ownDataHome } : {}),
     QTWEBENGINE_REMOTE_DEBUGGING: `127.0.0.1:${port}`,
     QTWEBENGINE_DISABLE_SANDBOX: '1',
     QTWEBENGINE_CHROMIUM_FLAGS: process.env.QTWEBENGINE_CHROMIUM_FLAGS ?? '--disable-gpu',
@@ -185,6 +193,7 @@ export async function launchHost(options: LaunchOptions = {}): Promise<HostApp> 
     process.removeListener('exit', onExit);
     await browser?.close().catch(() => undefined);
     await stop(child);
+    if (ownDataHome) rmSync(ownDataHome, { recursive: true, force: true });
   };
 
   try {
