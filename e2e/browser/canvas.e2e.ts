@@ -3,19 +3,9 @@
 // mapping of the canvas (getScreenCTM), so that "the point under the pointer"
 // means where the browser draws it.
 import { afterAll, afterEach, beforeAll, beforeEach, describe, expect, it } from 'vitest';
-import { chromium, type Browser, type Page } from 'playwright-core';
+import type { Browser, Page } from 'playwright-core';
+import { launchChromium } from './harness';
 import { startCanvasPage, type CanvasPageServer } from './pages/canvas.server';
-
-const CHROMIUM_ARGS = [
-  '--headless',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-quic',
-  '--no-first-run',
-];
 
 interface Point {
   x: number;
@@ -29,7 +19,7 @@ let errors: string[];
 
 beforeAll(async () => {
   server = await startCanvasPage();
-  browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+  browser = await launchChromium();
 });
 
 afterAll(async () => {

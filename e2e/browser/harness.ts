@@ -30,7 +30,8 @@ import { chromium, type Browser } from 'playwright-core';
 
 export const mvpDir = fileURLToPath(new URL('../../mvp/', import.meta.url));
 
-const CHROMIUM_ARGS = [
+/** Debian's Chromium, headless and quiet, as every browser test starts it. */
+export const CHROMIUM_ARGS = [
   '--headless',
   '--no-sandbox',
   '--disable-gpu',
@@ -40,6 +41,10 @@ const CHROMIUM_ARGS = [
   '--disable-quic',
   '--no-first-run',
 ];
+
+export function launchChromium(): Promise<Browser> {
+  return chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+}
 
 const CONTENT_TYPES: Record<string, string> = {
   '.html': 'text/html; charset=utf-8',
@@ -160,7 +165,7 @@ export async function startBrowserHarness(): Promise<BrowserHarness> {
     throw error;
   }
   try {
-    browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+    browser = await launchChromium();
   } catch (error) {
     await stopServer(server);
     removeCopy();

@@ -3,21 +3,10 @@
 // application (run `npx vite build` first). Scheme points are turned into
 // client points by the browser's own mapping of the canvas (getScreenCTM).
 import { afterAll, afterEach, beforeAll, beforeEach, describe, expect, it } from 'vitest';
-import { chromium, type Browser, type Page } from 'playwright-core';
+import type { Browser, Page } from 'playwright-core';
 import { canvasIds, openEditor } from './editorSession';
-import { startBrowserHarness } from './harness';
+import { launchChromium, startBrowserHarness } from './harness';
 import { startCanvasPage, type CanvasPageServer } from './pages/canvas.server';
-
-const CHROMIUM_ARGS = [
-  '--headless',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-quic',
-  '--no-first-run',
-];
 
 interface Point {
   x: number;
@@ -31,7 +20,7 @@ let errors: string[];
 
 beforeAll(async () => {
   server = await startCanvasPage();
-  browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+  browser = await launchChromium();
 });
 
 afterAll(async () => {

@@ -1,19 +1,9 @@
 // The trends view and the faceplate in Chromium, with real mouse input on a
 // built page whose history client makes up recorded values.
 import { afterAll, afterEach, beforeAll, beforeEach, describe, expect, it } from 'vitest';
-import { chromium, type Browser, type Page } from 'playwright-core';
+import type { Browser, Page } from 'playwright-core';
+import { launchChromium } from './harness';
 import { startTestPage, type TestPageServer } from './pages/pageServer';
-
-const CHROMIUM_ARGS = [
-  '--headless',
-  '--no-sandbox',
-  '--disable-gpu',
-  '--disable-background-networking',
-  '--disable-component-update',
-  '--disable-sync',
-  '--disable-quic',
-  '--no-first-run',
-];
 
 let server: TestPageServer;
 let browser: Browser;
@@ -25,7 +15,7 @@ beforeAll(async () => {
     new URL('./pages/trends.vite.config.ts', import.meta.url),
     'trends.html',
   );
-  browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: CHROMIUM_ARGS });
+  browser = await launchChromium();
 });
 
 afterAll(async () => {

@@ -1,62 +1,8 @@
-// Builds the canvas test page into a temporary folder and serves it on
-// 127.0.0.1; `close()` stops the server and removes the folder.
-import { mkdtempSync, rmSync } from 'node:fs';
-import { readFile } from 'node:fs/promises';
-import { createServer } from 'node:http';
-import type { AddressInfo } from 'node:net';
-import { tmpdir } from 'node:os';
-import { extname, join, normalize } from 'node:path';
-import { fileURLToPath } from 'node:url';
-import { build } from 'vite';
+// Builds the canvas test page and serves it on 127.0.0.1 (see pageServer.ts).
+import { startTestPage, type TestPageServer } from './pageServer';
 
-const TYPES: Record<string, string> = {
-  '.html': 'text/html; charset=utf-8',
-  '.js': 'text/javascript; charset=utf-8',
-  '.css': 'text/css; charset=utf-8',
-};
+export type CanvasPageServer = TestPageServer;
 
-export interface CanvasPageServer {
-  /** Address of the page, without a query. */
-  url: string;
-  close(): Promise<void>;
-}
-
-export async function startCanvasPage(): Promise<CanvasPageServer> {
-  const out = mkdtempSync(join(tmpdir(), 'corvane-canvas-page-'));
-  try {
-    await build({
-      configFile: fileURLToPath(new URL('./canvas.vite.config.ts', import.meta.url)),
-      build: { outDir: out },
-    });
-  } catch (error) {
-    rmSync(out, { recursive: true, force: true });
-    throw error;
-  }
-  const server = createServer((request, response) => {
-    const path = normalize(new URL(request.url ?? '/', 'http://localhost').pathname);
-    if (path.includes('..')) {
-      response.writeHead(404).end();
-      return;
-    }
-    readFile(join(out, path)).then(
-      (body) =>
-        response
-          .writeHead(200, {
-            'Content-Type': TYPES[extname(path)] ?? 'application/octet-stream',
-            'Cache-Control': 'no-store',
-          })
-          .end(body),
-      () => response.writeHead(404).end(),
-    );
-  });
-  await new Promise<void>((resolve) => server.listen(0, '127.0.0.1', resolve));
-  const { port } = server.address() as AddressInfo;
-  return {
-    url: `http://127.0.0.1:${port}/canvas.html`,
-    async close() {
-      server.closeAllConnections();
-      await new Promise((resolve) => server.close(resolve));
-      rmSync(out, { recursive: true, force: true });
-    },
-  };
+export function startCanvasPage(): Promise<CanvasPageServer> {
+  return startTestPage(new URL('./canvas.vite.config.ts', import.meta.url), 'canvas.html');
 }
