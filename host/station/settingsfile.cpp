@@ -1,5 +1,7 @@
 #include "settingsfile.h"
 
+#include "stationlogging.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 SettingsFile::SettingsFile(const QString &path)
     : path(path)
 {
+    writer.setMaxThreadCount(1);
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         // At most a megabyte: a settings file is small, anything else is not one.
@@ -17,6 +20,11 @@ SettingsFile::SettingsFile(const QString &path)
         if (document.isObject())
             values = document.object();
     }
+}
+
+SettingsFile::~SettingsFile()
+{
+    writer.waitForDone();
 }
 
 QString SettingsFile::defaultPath()
@@ -30,13 +38,15 @@ QJsonObject SettingsFile::value(const QString &key) const
     return values.value(key).toObject();
 }
 
-bool SettingsFile::setValue(const QString &key, const QJsonObject &value)
+void SettingsFile::setValue(const QString &key, const QJsonObject &value)
 {
     values.insert(key, value);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(QJsonDocument(values).toJson(QJsonDocument::Indented));
-    return file.commit();
+    const QByteArray contents = QJsonDocument(values).toJson(QJsonDocument::Indented);
+    writer.start([file = path, contents] {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QSaveFile saved(file);
+        if (!saved.open(QIODevice::WriteOnly) || saved.write(contents) != contents.size()
+            || !saved.commit())
+            qCWarning(lcViewSettings) << "the views' settings could not be written to" << file;
+    });
 }
