@@ -232,12 +232,15 @@ describe.skipIf(!canCloseWindows)('history and trends in the program', () => {
     await expect.poll(() => chart.getAttribute('data-follow')).toBe('true');
     expect(await follow.getAttribute('aria-pressed')).toBe('true');
 
-    // A few pixels from the right edge: the last seconds, live values.
-    pointer.move(over.box.x + over.box.width - 3, over.y);
+    // Some pixels from the right edge: the last seconds, live values, drawn
+    // once a pixel's time has passed.
+    pointer.move(over.box.x + over.box.width - 12, over.y);
     const readout = page.getByTestId('trend-readout');
     for (const id of ['LT-101', 'PT-102']) {
       const row = readout.locator(`[data-pen="${id}"]`);
-      await expect.poll(() => row.getAttribute('data-status')).toBe('good');
+      await expect
+        .poll(() => row.getAttribute('data-status'), { timeout: 10_000 })
+        .toBe('good');
       expect(await row.textContent()).toMatch(
         new RegExp(`^${id}\\d+(\\.\\d+)? (%|бар)достоверно$`),
       );
