@@ -1,5 +1,5 @@
 #include "bridge.h"
-#include "datasourcesettings.h"
+#include "plantsettings.h"
 #include "historyexport.h"
 #include "loopback.h"
 #include "mainwindow.h"
@@ -8,11 +8,13 @@
 #include "schemefolderhandler.h"
 #include "schemeregistration.h"
 #include "settingsfile.h"
+#include "plantclient.h"
 #include "station.h"
 #include "stationbackend.h"
 #include "stationdatabase.h"
 #include "symbolfolder.h"
 #include "symbolfolderhandler.h"
+#include "updatefeed.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -131,7 +133,7 @@ int printInformation(int argc, char **argv)
         QStringLiteral("Operator station: live mimic diagrams of a plant."));
     parser.addHelpOption();
     parser.addVersionOption();
-    DataSourceSettings::addOptions(parser);
+    PlantSettings::addOptions(parser);
     parser.addOption(schemesOption());
     parser.addOption(symbolsOption());
     parser.addOptions(historyOptions());
@@ -198,7 +200,7 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const DataSourceSettings::Parsed data = DataSourceSettings::fromArguments(
+    const PlantSettings::Parsed data = PlantSettings::fromArguments(
         arguments, qEnvironmentVariable(brokerPasswordVariable));
     if (!data.error.isEmpty()) {
         std::fprintf(stderr, "corvane-ui: %s\nTry 'corvane-ui --help' for the options.\n",
@@ -225,6 +227,7 @@ int main(int argc, char **argv)
     }
     if (!days.isEmpty())
         stationOptions.historyDays = days.toInt();
+    stationOptions.plant = data.settings;
     if (history == FolderOption::MissingValue) {
         std::fprintf(stderr,
             "corvane-ui: --history needs a file.\nTry 'corvane-ui --help' for the options.\n");
@@ -271,11 +274,17 @@ int main(int argc, char **argv)
     };
     QObject::connect(&station, &Station::recordingChanged, &bridge, tellRecording);
     tellRecording(station.database()->recording());
+    QObject::connect(station.feed(), &UpdateFeed::batch, &bridge, &Bridge::deliver);
+    if (station.plant()) {
+        QObject::connect(station.plant(), &PlantClient::stateChanged, &bridge,
+            [&bridge, &station] { bridge.setPlantState(plantStateOf(station)); });
+    }
 
-    MainWindow window(data.settings);
+    MainWindow window;
     shown = &window;
     window.setBridge(&bridge);
     QObject::connect(&station, &Station::problem, &window, &MainWindow::logMessage);
+    QObject::connect(&station, &Station::plantReport, &window, &MainWindow::logMessage);
     // Recording starts once its reports have somewhere to go.
     station.start();
     window.setSchemeFolder(schemeFolder);

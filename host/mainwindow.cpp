@@ -2,7 +2,6 @@
 
 #include "bridge.h"
 #include "builtinapplication.h"
-#include "datasourcesettings.h"
 #include "externalcontenthandler.h"
 #include "fetchshim.h"
 #include "renderernotice.h"
@@ -71,10 +70,6 @@ public:
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : MainWindow(DataSourceSettings(), parent)
-{ }
-
-MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
     : QMainWindow(parent)
 {
     webView = new QWebEngineView(this);
@@ -162,11 +157,6 @@ MainWindow::MainWindow(const DataSourceSettings &dataSettings, QWidget *parent)
     wirePage(externalPage);
     if (!schemeFetchSupported)
         externalPage->scripts().insert(corvaneFetchScript());
-    // The broker's settings, password included, reach the built-in
-    // application's page alone, whose processes serve no other content;
-    // without them it runs its emulator.
-    if (dataSettings.usesBroker())
-        page->scripts().insert(dataSettings.pageScript());
 
     appMenu = menuBar()->addMenu(QString());
     retranslateUi();

@@ -7,7 +7,6 @@
 #include <QWebEnginePage>
 
 class Bridge;
-class DataSourceSettings;
 class QWebEngineProfile;
 class ExternalContentHandler;
 class QMenu;
@@ -29,8 +28,6 @@ class MainWindow : public QMainWindow
 
 public:
     explicit MainWindow(QWidget *parent = nullptr);
-    // The built-in application reads its values as `dataSettings` say.
-    explicit MainWindow(const DataSourceSettings &dataSettings, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     void openApplicationFile();

@@ -3,6 +3,7 @@
 #include "bridgearguments.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QJsonDocument>
 #include <QLoggingCategory>
@@ -141,6 +142,75 @@ bool PointService::describe(const QJsonValue &catalogue)
     return true;
 }
 
+PlantService::PlantService(
+    const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent)
+    : QObject(parent)
+    , backend(backend)
+    , admit(std::move(admit))
+{ }
+
+QJsonObject PlantService::state()
+{
+    if (!admit(QString()))
+        return QJsonObject();
+    return backend.plantState ? backend.plantState()
+                              : QJsonObject { { QStringLiteral("source"), QStringLiteral("emulator") } };
+}
+
+bool PlantService::follow(const QJsonValue &ids)
+{
+    QString problem;
+    const std::optional<QStringList> points
+        = BridgeArguments::pointIds(ids, problem, BridgeArguments::maxFollowedPoints);
+    if (!admit(points ? QString() : QStringLiteral("plant.follow: %1").arg(problem)))
+        return false;
+    if (backend.follow)
+        backend.follow(*points);
+    return true;
+}
+
+void PlantService::applied()
+{
+    if (admit(QString()) && backend.applied)
+        backend.applied();
+}
+
+QJsonArray PlantService::read(const QJsonValue &ids)
+{
+    QString problem;
+    const std::optional<QStringList> points
+        = BridgeArguments::pointIds(ids, problem, BridgeArguments::maxFollowedPoints);
+    if (!admit(points ? QString() : QStringLiteral("plant.read: %1").arg(problem))
+        || !backend.read)
+        return QJsonArray();
+    return backend.read(*points);
+}
+
+QJsonArray PlantService::list()
+{
+    if (!admit(QString()) || !backend.list)
+        return QJsonArray();
+    return backend.list();
+}
+
+QJsonObject PlantService::write(const QJsonValue &id, const QJsonValue &value)
+{
+    const QString point = id.toString();
+    const bool valid = id.isString() && !point.isEmpty()
+        && point.size() <= BridgeArguments::maxPointIdLength
+        && ((value.isDouble() && std::isfinite(value.toDouble())) || value.isBool()
+            || (value.isString() && value.toString().size() <= 1024));
+    if (!admit(valid ? QString()
+                     : QStringLiteral("plant.write: a point id and a number, flag or text of at "
+                                      "most 1024 characters")))
+        return QJsonObject { { QStringLiteral("error"), QStringLiteral("refused") } };
+    if (!backend.write)
+        return QJsonObject {
+            { QStringLiteral("error"), QStringLiteral("no plant connection: commands go nowhere") }
+        };
+    return backend.write(point, value);
+}
+
 SettingsService::SettingsService(
     const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent)
     : QObject(parent)
@@ -198,6 +268,18 @@ Bridge::Bridge(
     webChannel->registerObject(QStringLiteral("points"), new PointService(backend, admit, this));
     webChannel->registerObject(
         QStringLiteral("settings"), new SettingsService(backend, admit, this));
+    plantService = new PlantService(backend, admit, this);
+    webChannel->registerObject(QStringLiteral("plant"), plantService);
+}
+
+void Bridge::deliver(const QString &batch)
+{
+    emit plantService->updates(batch);
+}
+
+void Bridge::setPlantState(const QJsonObject &state)
+{
+    emit plantService->stateChanged(state);
 }
 
 void Bridge::setRecording(const QString &state)

@@ -24,6 +24,18 @@ struct BridgeBackend
     // A view's settings under one of `settingsKeys`, kept by the host between runs.
     std::function<QJsonObject(const QString &key)> settings;
     std::function<void(const QString &key, const QJsonObject &settings)> setSettings;
+    // The plant: where the values come from and how the connection is.
+    std::function<QJsonObject()> plantState;
+    // The points the page follows live from now on.
+    std::function<void(const QStringList &ids)> follow;
+    // The page applied the last batch of live values.
+    std::function<void()> applied;
+    // The current values of `ids` that have one, in catalogue order.
+    std::function<QJsonArray(const QStringList &ids)> read;
+    // The plant's points.
+    std::function<QJsonArray()> list;
+    // A command to a point: { ok: true } or { error: reason }.
+    std::function<QJsonObject(const QString &id, const QJsonValue &value)> write;
 };
 
 // The history service: the page asks with a request number and hears the
@@ -72,6 +84,35 @@ private:
     std::function<bool(const QString &)> admit;
 };
 
+// The plant service: live values from the station's plant connection. The
+// page follows points, hears batches of their newest values as `updates`
+// (JSON text, see UpdateFeed) and answers each with `applied`; it reads,
+// lists and commands points, and hears the connection's state.
+class PlantService : public QObject
+{
+    Q_OBJECT
+
+public:
+    PlantService(
+        const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent);
+
+    // { source: "broker" | "emulator", state, broker }.
+    Q_INVOKABLE QJsonObject state();
+    Q_INVOKABLE bool follow(const QJsonValue &ids);
+    Q_INVOKABLE void applied();
+    Q_INVOKABLE QJsonArray read(const QJsonValue &ids);
+    Q_INVOKABLE QJsonArray list();
+    Q_INVOKABLE QJsonObject write(const QJsonValue &id, const QJsonValue &value);
+
+signals:
+    void updates(const QString &batch);
+    void stateChanged(const QJsonObject &state);
+
+private:
+    BridgeBackend backend;
+    std::function<bool(const QString &)> admit;
+};
+
 // The settings service: what the page's views keep between runs.
 class SettingsService : public QObject
 {
@@ -110,6 +151,10 @@ public:
     QWebChannel *channel() const { return webChannel; }
     // Tells the page whether history is being recorded (see HistoryService).
     void setRecording(const QString &state);
+    // Hands the page a batch of live values (see PlantService).
+    void deliver(const QString &batch);
+    // Tells the page the plant connection's new state.
+    void setPlantState(const QJsonObject &state);
 
 signals:
     void refused(const QString &message);
@@ -117,4 +162,5 @@ signals:
 private:
     QWebChannel *webChannel = nullptr;
     HistoryService *historyService = nullptr;
+    PlantService *plantService = nullptr;
 };

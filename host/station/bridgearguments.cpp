@@ -6,15 +6,15 @@
 
 namespace BridgeArguments {
 
-std::optional<QStringList> pointIds(const QJsonValue &value, QString &problem)
+std::optional<QStringList> pointIds(const QJsonValue &value, QString &problem, int most)
 {
     if (!value.isArray()) {
         problem = QStringLiteral("point ids must be a list");
         return std::nullopt;
     }
     const QJsonArray array = value.toArray();
-    if (array.size() > maxPointIds) {
-        problem = QStringLiteral("at most %1 point ids").arg(maxPointIds);
+    if (array.size() > most) {
+        problem = QStringLiteral("at most %1 point ids").arg(most);
         return std::nullopt;
     }
     QStringList ids;

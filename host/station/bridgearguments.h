@@ -14,9 +14,12 @@ inline constexpr int maxPointIds = 64;
 inline constexpr int maxPointIdLength = 128;
 inline constexpr int maxValuesPerCall = 20000;
 inline constexpr int maxHistoryPoints = 100000;
+// The points one page may follow live at once.
+inline constexpr int maxFollowedPoints = 100000;
 
-// A list of point ids: strings of 1 to 128 characters, at most 64 of them.
-std::optional<QStringList> pointIds(const QJsonValue &value, QString &problem);
+// A list of point ids: strings of 1 to 128 characters, at most `most` of them.
+std::optional<QStringList> pointIds(
+    const QJsonValue &value, QString &problem, int most = maxPointIds);
 
 // A time in milliseconds since the epoch: a finite whole number within
 // 1970..9999.

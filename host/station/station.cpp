@@ -1,7 +1,19 @@
 #include "station.h"
 
 #include "historian.h"
+#include "plainlayout.h"
+#include "plantclient.h"
+#include "updatefeed.h"
 #include "pointtable.h"
+
+namespace {
+
+std::unique_ptr<PlantLayout> makeLayout(const PlantSettings &settings)
+{
+    return std::make_unique<PlainLayout>(settings.topicPrefix);
+}
+
+} // namespace
 
 Station::Station(const Options &options, QObject *parent)
     : QObject(parent)
@@ -9,9 +21,14 @@ Station::Station(const Options &options, QObject *parent)
     , pointTable(new PointTable(this))
     , stationDatabase(new StationDatabase(this))
     , stationHistorian(new Historian(pointTable, stationDatabase, this))
+    , updateFeed(new UpdateFeed(pointTable, this))
 {
     connect(stationDatabase, &StationDatabase::problem, this, &Station::problem);
     connect(stationDatabase, &StationDatabase::recordingChanged, this, &Station::recordingChanged);
+    if (options.plant.usesBroker()) {
+        plantClient = new PlantClient(options.plant, makeLayout(options.plant), pointTable, this);
+        connect(plantClient, &PlantClient::report, this, &Station::plantReport);
+    }
 }
 
 Station::~Station()
@@ -24,10 +41,14 @@ void Station::start()
     stationDatabase->setRetentionDays(options.historyDays);
     stationDatabase->open(
         options.historyPath.isEmpty() ? StationDatabase::defaultPath() : options.historyPath);
+    if (plantClient)
+        plantClient->start();
 }
 
 void Station::stop()
 {
+    if (plantClient)
+        plantClient->stop();
     stationHistorian->stop();
     stationDatabase->close();
 }

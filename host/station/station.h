@@ -1,15 +1,18 @@
 #pragma once
 
+#include "plantsettings.h"
 #include "stationdatabase.h"
 
 #include <QObject>
 #include <QString>
 
 class Historian;
+class PlantClient;
+class UpdateFeed;
 class PointTable;
 
 // The runtime of the station, apart from any window: the point table, the
-// station database and the historian. Made in main(); the bridge and the
+// station database, the historian and the plant's broker client. Made in main(); the bridge and the
 // window only get pointers to what it owns.
 class Station : public QObject
 {
@@ -20,6 +23,8 @@ public:
     {
         QString historyPath; // empty: StationDatabase::defaultPath()
         int historyDays = 30;
+        // No broker: the values come from the built-in application's emulator.
+        PlantSettings plant;
     };
 
     explicit Station(const Options &options, QObject *parent = nullptr);
@@ -28,8 +33,13 @@ public:
     PointTable *points() const { return pointTable; }
     StationDatabase *database() const { return stationDatabase; }
     Historian *historian() const { return stationHistorian; }
+    // Null without a broker.
+    PlantClient *plant() const { return plantClient; }
+    // The live values the built-in application follows.
+    UpdateFeed *feed() const { return updateFeed; }
 
-    // Opens the database in the background and starts recording.
+    // Opens the database in the background, starts recording and connects
+    // to the plant.
     void start();
     // Records the end of every source and closes the database. Blocks.
     void stop();
@@ -37,6 +47,8 @@ public:
 signals:
     // A line for the log window, in the user's language.
     void problem(const QString &message);
+    // A line of the plant client for the log window (in English).
+    void plantReport(const QString &line);
     // For the header's notice: recording on, paused for a full disk, ….
     void recordingChanged(StationDatabase::Recording state);
 
@@ -45,4 +57,6 @@ private:
     PointTable *pointTable;
     StationDatabase *stationDatabase;
     Historian *stationHistorian;
+    PlantClient *plantClient = nullptr;
+    UpdateFeed *updateFeed;
 };

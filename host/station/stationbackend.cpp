@@ -1,11 +1,15 @@
 #include "stationbackend.h"
 
 #include "historian.h"
+#include "plantclient.h"
 #include "pointtable.h"
 #include "settingsfile.h"
 #include "station.h"
+#include "updatefeed.h"
 
 #include <QDateTime>
+#include <QJsonObject>
+#include <QSet>
 #include <QTimer>
 
 #include <memory>
@@ -50,6 +54,16 @@ QList<PointInfo> catalogueOf(const QJsonArray &catalogue)
 }
 } // namespace
 
+QJsonObject plantStateOf(const Station &station)
+{
+    const PlantClient *plant = station.plant();
+    if (!plant)
+        return QJsonObject { { QStringLiteral("source"), QStringLiteral("emulator") } };
+    return QJsonObject { { QStringLiteral("source"), QStringLiteral("broker") },
+        { QStringLiteral("state"), PlantClient::stateName(plant->state()) },
+        { QStringLiteral("broker"), plant->address() } };
+}
+
 BridgeBackend stationBackend(Station &station, SettingsFile &settings, QObject *context)
 {
     struct Watch
@@ -82,6 +96,50 @@ BridgeBackend stationBackend(Station &station, SettingsFile &settings, QObject *
     backend.describe = [&station](const QJsonArray &catalogue) {
         station.points()->setCatalogue(catalogueOf(catalogue));
     };
+    backend.plantState = [&station] { return plantStateOf(station); };
+    backend.follow = [&station](const QStringList &ids) { station.feed()->follow(ids); };
+    backend.applied = [&station] { station.feed()->applied(); };
+    backend.read = [&station](const QStringList &ids) {
+        const PointTable *table = station.points();
+        const QSet<QString> wanted(ids.begin(), ids.end());
+        QJsonArray values;
+        for (const QString &id : table->ids()) {
+            if (!wanted.contains(id))
+                continue;
+            const PointTable::Entry entry = table->entry(id);
+            if (!entry.value.isValid() || entry.value.isNull())
+                continue;
+            values.append(QJsonObject { { QStringLiteral("id"), id },
+                { QStringLiteral("value"), QJsonValue::fromVariant(entry.value) },
+                { QStringLiteral("status"), statusName(entry.status) },
+                { QStringLiteral("timestamp"), double(entry.t) } });
+        }
+        return values;
+    };
+    backend.list = [&station] {
+        QJsonArray points;
+        const QList<PointInfo> catalogue
+            = station.plant() ? station.plant()->catalogue() : station.points()->catalogue();
+        for (const PointInfo &info : catalogue) {
+            QJsonObject point { { QStringLiteral("id"), info.id },
+                { QStringLiteral("kind"),
+                    info.kind.isEmpty() ? QStringLiteral("analog") : info.kind } };
+            if (!info.unit.isEmpty())
+                point.insert(QStringLiteral("unit"), info.unit);
+            if (!info.description.isEmpty())
+                point.insert(QStringLiteral("description"), info.description);
+            points.append(point);
+        }
+        return points;
+    };
+    if (station.plant()) {
+        backend.write = [&station](const QString &id, const QJsonValue &value) {
+            QString problem;
+            if (station.plant()->write(id, value, problem))
+                return QJsonObject { { QStringLiteral("ok"), true } };
+            return QJsonObject { { QStringLiteral("error"), problem } };
+        };
+    }
     backend.settings = [&settings](const QString &key) { return settings.value(key); };
     backend.setSettings = [&settings](const QString &key, const QJsonObject &value) {
         settings.setValue(key, value);

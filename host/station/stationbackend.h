@@ -13,3 +13,6 @@ class Station;
 // marked as without source from the last value on, so that no held value is
 // ever recorded across the stretch. `context` owns the watch.
 BridgeBackend stationBackend(Station &station, SettingsFile &settings, QObject *context);
+
+// What the page hears of the plant connection: { source, state, broker }.
+QJsonObject plantStateOf(const Station &station);

@@ -4,28 +4,34 @@
 #include <QStringList>
 
 class QCommandLineParser;
-class QWebEngineScript;
 
-// Where the built-in application reads its process values: its own emulator
-// (no broker, the default) or an MQTT broker reached over WebSocket, chosen on
-// the command line. The password comes only from the environment.
-class DataSourceSettings
+// Where the station reads its process values: the built-in application's own
+// emulator (no broker, the default) or an MQTT broker, plain topics under a
+// prefix or a Sparkplug B group, chosen on the command line. The password
+// comes only from the environment or from a file of its owner's.
+class PlantSettings
 {
 public:
     // The result of reading the command line: settings, or why they are refused.
     struct Parsed;
 
-    QString broker;
+    QString broker; // mqtt://, mqtts://, ws:// or wss://, as given
     QString topicPrefix;
     QString user;
     QString password;
+    // TLS: an authority added to the system's, and a client certificate.
+    QString caFile;
+    QString certFile;
+    QString keyFile;
+    // Sparkplug B: the group followed, and this station's host id.
+    QString sparkplugGroup;
+    QString hostId;
 
     bool usesBroker() const { return !broker.isEmpty(); }
-
-    // The script that hands the settings to the built-in page: it defines the
-    // frozen global `corvaneDataSettings` before the page's own scripts run,
-    // in the main frame of "qrc:/mvp/" pages only.
-    QWebEngineScript pageScript() const;
+    bool usesSparkplug() const { return !sparkplugGroup.isEmpty(); }
+    bool encrypted() const;
+    // The address the Paho client understands (tcp://, ssl://, ws://, wss://).
+    QString clientAddress() const;
 
     // Lists the options (for --help).
     static void addOptions(QCommandLineParser &parser);
@@ -36,9 +42,9 @@ public:
     static Parsed fromArguments(const QStringList &arguments, const QString &password);
 };
 
-struct DataSourceSettings::Parsed
+struct PlantSettings::Parsed
 {
-    DataSourceSettings settings;
+    PlantSettings settings;
     // Empty when the settings can be used.
     QString error;
 };
