@@ -1,7 +1,14 @@
 // The connection state of the page's data source, for the application header.
-// The emulator is always "online"; a broker source follows its worker.
+// The emulator is always "online"; a broker source follows the program's
+// connection to the plant.
 
-import type { BrokerConnectionState } from './broker-protocol';
+/** Where the program stands with its broker. */
+export type BrokerConnectionState =
+  | 'connecting'
+  | 'online'
+  | 'offline'
+  | 'login-refused'
+  | 'certificate-refused';
 
 export interface ConnectionStatus {
   state: BrokerConnectionState;
@@ -23,6 +30,7 @@ export interface ConnectionStore extends ConnectionMonitor {
 
 export const NO_CONNECTION_TEXT = 'Нет связи с сервером данных';
 export const LOGIN_REFUSED_TEXT = 'Сервер данных отклонил имя пользователя или пароль';
+export const CERTIFICATE_REFUSED_TEXT = 'Сертификат сервера данных не прошёл проверку';
 
 export function createConnectionStore(initial: ConnectionStatus): ConnectionStore {
   let status = initial;
@@ -57,6 +65,8 @@ export function connectionMessage(status: ConnectionStatus): string | undefined 
       return `${NO_CONNECTION_TEXT}: ${status.broker}`;
     case 'login-refused':
       return `${LOGIN_REFUSED_TEXT}: ${status.broker}`;
+    case 'certificate-refused':
+      return `${CERTIFICATE_REFUSED_TEXT}: ${status.broker}`;
     default:
       return undefined;
   }

@@ -20,31 +20,18 @@ export type {
 export { createPortDataSource } from './client';
 export type { ClientPort } from './client';
 export { createEmulatorDataSource } from './emulator-source';
-export type {
-  BrokerConnectMessage,
-  BrokerConnectionState,
-  BrokerReportMessage,
-  BrokerSettings,
-  BrokerStateMessage,
-  UpdatesAckMessage,
-} from './broker-protocol';
-export { createBrokerDataSource, createBrokerPortSource } from './broker-source';
-export type { BrokerDataSource, BrokerPort } from './broker-source';
 export {
+  CERTIFICATE_REFUSED_TEXT,
   LOGIN_REFUSED_TEXT,
   NO_CONNECTION_TEXT,
   connectionMessage,
   createConnectionStore,
 } from './connection';
-export type { ConnectionMonitor, ConnectionStatus, ConnectionStore } from './connection';
-export { createPageDataSource, createSilentDataSource } from './page-source';
+export type {
+  BrokerConnectionState,
+  ConnectionMonitor,
+  ConnectionStatus,
+  ConnectionStore,
+} from './connection';
+export { createEmulatorPageSource, createSilentDataSource } from './page-source';
 export type { PageDataSource } from './page-source';
-export {
-  DATA_SETTINGS_GLOBAL,
-  DEFAULT_TOPIC_PREFIX,
-  QUERY_BROKER,
-  QUERY_BROKER_USER,
-  QUERY_TOPIC_PREFIX,
-  chooseDataSource,
-} from './settings';
-export type { DataSourceChoice } from './settings';

@@ -39,6 +39,11 @@ describe('AppShell connection message', () => {
       'Сервер данных отклонил имя пользователя или пароль: ws://h:1/mqtt',
     );
 
+    act(() => connection.set({ state: 'certificate-refused', broker: 'mqtts://h:8883' }));
+    expect(screen.getByTestId('data-connection')).toHaveTextContent(
+      'Сертификат сервера данных не прошёл проверку: mqtts://h:8883',
+    );
+
     act(() => connection.set({ state: 'online', broker: 'ws://h:1/mqtt' }));
     expect(screen.queryByTestId('data-connection')).toBeNull();
   });

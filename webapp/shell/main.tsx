@@ -5,7 +5,7 @@ import '../symbols';
 import { StrictMode } from 'react';
 import { createRoot } from 'react-dom/client';
 import { createLoadEntries, stockSchemes } from '../content';
-import { createPageDataSource } from '../data';
+import { createEmulatorPageSource, type PageDataSource } from '../data';
 import {
   connectStation,
   forwardEmulator,
@@ -21,8 +21,6 @@ import { createSchemeFolder, followSchemeFolder } from './schemeFolder';
 import { followSymbolFolder } from './symbolFolder';
 
 const entries = [...stockSchemes, ...createLoadEntries()];
-// The emulator unless the desktop program or the page address names a broker.
-const { dataSource, connection, emulated } = createPageDataSource();
 const registry = createSchemeRegistry(entries);
 // Inside the desktop program (served from "qrc:") the station's scheme folder
 // joins the navigation; a browser has no such folder.
@@ -36,7 +34,12 @@ if (folder) followSymbolFolder();
 // page waits for the program's answer (a moment) before it draws.
 const noAnswer = new Promise<null>((resolve) => setTimeout(() => resolve(null), 3000));
 void Promise.race([connectStation().catch(() => null), noAnswer]).then((station) => {
-  if (station && emulated) forwardEmulator(dataSource, station);
+  // The program follows the plant's broker itself; without one (and in a
+  // plain browser) the page runs its own emulator, whose values the program
+  // records.
+  const { dataSource, connection }: PageDataSource =
+    station?.plant.source === 'broker' ? station.plantSource() : createEmulatorPageSource();
+  if (station && station.plant.source !== 'broker') forwardEmulator(dataSource, station);
   const settings = (key: SettingsKey) => (station ? station.settings(key) : localSettings(key));
   // The page's one data source answers history from the program.
   const source = station ? withStationHistory(dataSource, station.history) : dataSource;

@@ -9,6 +9,8 @@ export {
   readHistoryAnswer,
   withStationHistory,
 } from './station';
+export { createPlantDataSource, readBatch, readPlantState } from './plant';
+export type { PlantDataSource, PlantState } from './plant';
 export type {
   HistoryAnswer,
   HistoryClient,

@@ -10,7 +10,7 @@ import {
   type Station,
 } from './station';
 
-/** A host side of the channel: three services, answering as the program does. */
+/** A host side of the channel: four services, answering as the program does. */
 function fakeHost() {
   const sent: Record<string, unknown>[] = [];
   const settings: Record<string, unknown> = {};
@@ -48,6 +48,7 @@ function fakeHost() {
             ],
             signals: [],
           },
+          plant: { methods: [['state', 5]], signals: [] },
         });
       } else if (message.type === CHANNEL_MESSAGE.invokeMethod) {
         const args = message.args as unknown[];
@@ -98,7 +99,9 @@ describe('the station over the channel', () => {
     ]);
     expect(first.points).toEqual({ 'LT-101': [{ t: 1, v: 2, s: 'good' }] });
     expect(second.points).toEqual({ 'PT-102': [{ t: 1, v: 2, s: 'good' }] });
-    const queries = sent.filter((m) => m.type === CHANNEL_MESSAGE.invokeMethod);
+    const queries = sent.filter(
+      (m) => m.type === CHANNEL_MESSAGE.invokeMethod && m.object === 'history',
+    );
     expect(queries.map((m) => m.args)).toEqual([
       [1, ['LT-101'], 0, 1001, 800],
       [2, ['PT-102'], 0, 10, 0],

@@ -4,6 +4,12 @@
 
 import type { DataSource, PointInfo, PointStatus, PointValue, Unsubscribe } from '../data';
 import { findTransport, openChannel, type ChannelObject, type ChannelTransport } from './channel';
+import {
+  createPlantDataSource,
+  readPlantState,
+  type PlantDataSource,
+  type PlantState,
+} from './plant';
 
 /** One recorded sample; `v` null marks a stretch without a source. */
 export interface HistorySample {
@@ -64,6 +70,10 @@ export interface Station {
   forwardValues(values: readonly PointValue[]): void;
   /** Hands the program the emulator's catalogue. */
   describePoints(points: readonly PointInfo[]): void;
+  /** Where the program takes the plant's values from, as it was on connecting. */
+  plant: PlantState;
+  /** The data source over the program's plant connection (source "broker"). */
+  plantSource(): PlantDataSource;
 }
 
 const EMPTY_ANSWER: HistoryAnswer = { points: {}, downsampled: {} };
@@ -137,8 +147,9 @@ export async function connectStationOver(
 ): Promise<Station | null> {
   if (!transport) return null;
   const { objects } = await openChannel(transport);
-  const { history, points, settings } = objects;
-  if (!history || !points || !settings) return null;
+  const { history, points, settings, plant } = objects;
+  if (!history || !points || !settings || !plant) return null;
+  const plantState = readPlantState(await plant.invoke('state'));
   return {
     history: historyOver(history),
     recording: {
@@ -162,6 +173,8 @@ export async function connectStationOver(
     }),
     forwardValues: (values) => void points.invoke('forward', values),
     describePoints: (catalogue) => void points.invoke('describe', catalogue),
+    plant: plantState,
+    plantSource: () => createPlantDataSource(plant, plantState),
   };
 }
 
