@@ -123,7 +123,10 @@ int PlantClient::reconnectDelay(int attempt, double random)
 
 void PlantClient::say(const QString &text)
 {
-    emit report(QStringLiteral("Data server %1: %2").arg(settings.broker, text));
+    const QString line = QStringLiteral("Data server %1: %2").arg(settings.broker, text);
+    // On the terminal as well, for whoever runs the station from one.
+    qCInfo(lcPlant).noquote() << line;
+    emit report(line);
 }
 
 void PlantClient::setState(State state)
@@ -251,8 +254,13 @@ void PlantClient::connectNow()
         tls.ssl_error_cb = [](const char *text, size_t length, void *context) -> int {
             auto *shared = static_cast<Shared *>(context);
             QMutexLocker lock(&shared->mutex);
+            // "<thread>:error:<code>:<library>:<function>:<reason>:<file>:…": the reason.
+            const QStringList parts
+                = QString::fromUtf8(text, qsizetype(length)).trimmed().split(QLatin1Char(':'));
             if (shared->tlsError.isEmpty())
-                shared->tlsError = QString::fromUtf8(text, qsizetype(length)).trimmed();
+                shared->tlsError = parts.size() > 5 && parts.at(1) == QLatin1String("error")
+                    ? parts.at(5)
+                    : parts.join(QLatin1Char(':'));
             return 1;
         };
         if (!settings.caFile.isEmpty()) {
@@ -288,8 +296,6 @@ void PlantClient::connected()
     if (stopped)
         return;
     attempt = 0;
-    lastProblem.clear();
-    qCInfo(lcPlant) << "connected to" << settings.broker;
     setState(State::Online);
     say(QStringLiteral("connected."));
 
@@ -336,18 +342,14 @@ void PlantClient::connectFailed(int code, const QString &message)
             : QStringLiteral("the login of user \"%1\" was refused: %2").arg(settings.user, message);
     } else if (!tlsError.isEmpty()) {
         next = State::CertificateRefused;
-        text = QStringLiteral("the encrypted connection was refused: %1; not connected, "
+        text = QStringLiteral("the encrypted connection was refused (%1); not connected, "
                               "retrying.")
                    .arg(tlsError);
     } else {
         text = QStringLiteral("cannot connect: %1; retrying.").arg(message);
     }
-    if (next != currentState || text != lastProblem) {
-        if (next != currentState)
-            say(text);
-        qCWarning(lcPlant) << "broker" << settings.broker << text;
-    }
-    lastProblem = text;
+    if (next != currentState)
+        say(text);
     setState(next);
     scheduleReconnect();
 }

@@ -84,7 +84,6 @@ private:
     bool stopped = true;
     bool connecting = false;
     int attempt = 0;
-    QString lastProblem;
     std::optional<PlantPublish> lastWill;
     QTimer reconnectTimer;
     QTimer tickTimer;
