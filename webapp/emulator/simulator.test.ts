@@ -241,6 +241,40 @@ describe('tick', () => {
   });
 });
 
+describe('set', () => {
+  it('gives a point the value, and the walk goes on from there', () => {
+    const simulator = onePoint(definition('LT-101'), 61, 0.5);
+    expect(simulator.set('LT-101', 81, 7)).toBe(true);
+    expect(simulator.snapshot()).toEqual([
+      { id: 'LT-101', value: 81, status: 'good', timestamp: 7 },
+    ]);
+    expect(simulator.tick(8)[0].value).toBe(81 + (61 - 81) * 0.15);
+  });
+
+  it.each<[string, string, number | boolean, number | boolean | undefined]>([
+    ['holds an analog value within the range', 'LT-101', 150, 100],
+    ['sets a discrete point', 'NS-101', false, false],
+    ['refuses a flag for an analog point', 'LT-101', true, undefined],
+    ['refuses a number for a discrete point', 'NS-101', 0, undefined],
+    ['refuses a number that is not finite', 'LT-101', Number.NaN, undefined],
+    ['refuses an unknown id', 'nope', 1, undefined],
+  ])('%s', (_name, id, value, expected) => {
+    const simulator = createSimulator(pointCatalogue, pinned(...GENERIC_DRAWS));
+    const before = simulator.snapshot();
+    expect(simulator.set(id, value, 9)).toBe(expected !== undefined);
+    if (expected === undefined) {
+      expect(simulator.snapshot()).toEqual(before);
+    } else {
+      expect(simulator.snapshot([id])[0]).toEqual({
+        id,
+        value: expected,
+        status: 'good',
+        timestamp: 9,
+      });
+    }
+  });
+});
+
 describe('snapshot and catalog', () => {
   const simulator = () => createSimulator(pointCatalogue, pinned(...GENERIC_DRAWS));
 

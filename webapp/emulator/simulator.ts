@@ -14,6 +14,12 @@ export interface Simulator {
   /** Copies of the current values in catalogue order; only the listed ids when given. */
   snapshot(ids?: readonly string[]): PointValue[];
   catalog(): PointInfo[];
+  /**
+   * Gives a point a value from outside, as a command does: a flag for a discrete point, a finite
+   * number for an analog one (held within its range). The walk goes on from there. False, and
+   * nothing changed, for an unknown id or a value of the other kind.
+   */
+  set(id: string, value: number | boolean, now: number): boolean;
 }
 
 const DEFAULT_FLIP_CHANCE = 0.1;
@@ -64,6 +70,7 @@ export function createSimulator(
   random: RandomSource = Math.random,
 ): Simulator {
   const current = new Map<string, PointValue>();
+  const byId = new Map(definitions.map((point) => [point.id, point]));
   for (const point of definitions) {
     current.set(point.id, {
       id: point.id,
@@ -97,6 +104,20 @@ export function createSimulator(
     },
     catalog() {
       return definitions.map(describe);
+    },
+    set(id, value, now) {
+      const point = byId.get(id);
+      if (point === undefined) return false;
+      let next: number | boolean;
+      if (point.kind === 'discrete') {
+        if (typeof value !== 'boolean') return false;
+        next = value;
+      } else {
+        if (typeof value !== 'number' || !Number.isFinite(value)) return false;
+        next = clampToRange(point, value);
+      }
+      current.set(id, { id, value: next, status: 'good', timestamp: now });
+      return true;
     },
   };
 }
