@@ -1,17 +1,22 @@
 // A real Debian mosquitto for the tests: started on free loopback ports with a
 // generated configuration (an MQTT listener and a WebSocket listener), ready
-// once both listeners accept connections, stopped and restarted on the same
+// once every listener accepts connections, stopped and restarted on the same
 // ports. With `users` it refuses anonymous clients and checks a password file.
+// With `tls` it also listens with TLS, its certificates made by openssl for
+// the test: an authority, the broker's certificate for 127.0.0.1 and
+// localhost, a client certificate, and another authority that signed nothing.
 //
 //   const broker = await startBroker();            // anonymous
 //   const locked = await startBroker({ users: { operator: 'secret' } });
+//   const secure = await startBroker({ tls: true });
 //   broker.mqttUrl   // "mqtt://127.0.0.1:PORT"
 //   broker.wsUrl     // "ws://127.0.0.1:PORT"
+//   secure.tls       // { mqttsUrl, wssUrl, clientCertUrl, ca, otherCa, cert, key }
 //   await broker.stop(); await broker.start();     // same ports, retained values gone
 //   await broker.close();                          // stops it and removes its folder
 
 import { spawn, spawnSync, type ChildProcess } from 'node:child_process';
-import { existsSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import { chmodSync, existsSync, mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import { createConnection, createServer, type AddressInfo } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -25,6 +30,7 @@ export interface TestBroker {
   wsPort: number;
   mqttUrl: string;
   wsUrl: string;
+  tls?: TlsListeners;
   /** The broker's output so far, for failure messages. */
   output(): string;
   running(): boolean;
@@ -33,9 +39,96 @@ export interface TestBroker {
   close(): Promise<void>;
 }
 
+export interface TlsListeners {
+  /** "mqtts://127.0.0.1:PORT": TLS, no client certificate asked. */
+  mqttsUrl: string;
+  /** "wss://127.0.0.1:PORT". */
+  wssUrl: string;
+  /** "mqtts://localhost:PORT": TLS that lets in only clients with a certificate of `ca`. */
+  clientCertUrl: string;
+  /** PEM files. */
+  ca: string;
+  otherCa: string;
+  cert: string;
+  key: string;
+}
+
 export interface BrokerOptions {
   /** User names and passwords; without them anonymous clients are allowed. */
   users?: Record<string, string>;
+  /** TLS listeners beside the plain ones. */
+  tls?: boolean;
+}
+
+function openssl(...args: string[]): void {
+  const made = spawnSync('openssl', args, { encoding: 'utf8' });
+  if (made.status !== 0) throw new Error(`openssl ${args[0]} failed: ${made.stderr}`);
+}
+
+/** An authority, a broker certificate signed by it, a client certificate, another authority. */
+function makeCertificates(dir: string) {
+  const file = (name: string) => join(dir, name);
+  const key = ['-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes'];
+  for (const [name, subject] of [
+    ['ca', '/CN=Corvane test authority'],
+    ['other', '/CN=Another test authority'],
+  ]) {
+    openssl(
+      'req',
+      '-x509',
+      ...key,
+      '-keyout',
+      file(`${name}.key`),
+      '-out',
+      file(`${name}.pem`),
+      '-days',
+      '2',
+      '-subj',
+      subject,
+    );
+  }
+  writeFileSync(file('server.ext'), 'subjectAltName=IP:127.0.0.1,DNS:localhost\n');
+  for (const [name, subject, extra] of [
+    ['server', '/CN=127.0.0.1', ['-extfile', file('server.ext')]],
+    ['client', '/CN=station', []],
+  ] as const) {
+    openssl(
+      'req',
+      ...key,
+      '-keyout',
+      file(`${name}.key`),
+      '-out',
+      file(`${name}.csr`),
+      '-subj',
+      subject,
+    );
+    openssl(
+      'x509',
+      '-req',
+      '-in',
+      file(`${name}.csr`),
+      '-CA',
+      file('ca.pem'),
+      '-CAkey',
+      file('ca.key'),
+      '-CAcreateserial',
+      '-out',
+      file(`${name}.pem`),
+      '-days',
+      '2',
+      ...extra,
+    );
+  }
+  // The broker may read its key after it gave up root.
+  for (const name of ['server.key', 'client.key']) chmodSync(file(name), 0o644);
+  return {
+    ca: file('ca.pem'),
+    otherCa: file('other.pem'),
+    serverCert: file('server.pem'),
+    serverKey: file('server.key'),
+    cert: file('client.pem'),
+    key: file('client.key'),
+  };
 }
 
 async function freePort(): Promise<number> {
@@ -87,6 +180,27 @@ export async function startBroker(options: BrokerOptions = {}): Promise<TestBrok
   }
   lines.push(`listener ${mqttPort} 127.0.0.1`, 'protocol mqtt');
   lines.push(`listener ${wsPort} 127.0.0.1`, 'protocol websockets');
+  const ports = [mqttPort, wsPort];
+  let tls: TlsListeners | undefined;
+  if (options.tls) {
+    const made = makeCertificates(dir);
+    const [mqttsPort, wssPort, clientPort] = [await freePort(), await freePort(), await freePort()];
+    const files = [`cafile ${made.ca}`, `certfile ${made.serverCert}`, `keyfile ${made.serverKey}`];
+    lines.push(`listener ${mqttsPort} 127.0.0.1`, 'protocol mqtt', ...files);
+    lines.push(`listener ${wssPort} 127.0.0.1`, 'protocol websockets', ...files);
+    lines.push(`listener ${clientPort} 127.0.0.1`, 'protocol mqtt', ...files);
+    lines.push('require_certificate true');
+    ports.push(mqttsPort, wssPort, clientPort);
+    tls = {
+      mqttsUrl: `mqtts://127.0.0.1:${mqttsPort}`,
+      wssUrl: `wss://127.0.0.1:${wssPort}`,
+      clientCertUrl: `mqtts://localhost:${clientPort}`,
+      ca: made.ca,
+      otherCa: made.otherCa,
+      cert: made.cert,
+      key: made.key,
+    };
+  }
   const config = join(dir, 'mosquitto.conf');
   writeFileSync(config, `${lines.join('\n')}\n`);
 
@@ -109,11 +223,12 @@ export async function startBroker(options: BrokerOptions = {}): Promise<TestBrok
     const deadline = Date.now() + 15_000;
     while (Date.now() < deadline) {
       if (child !== started) break;
-      if ((await accepts(mqttPort)) && (await accepts(wsPort))) return;
+      const open = await Promise.all(ports.map((port) => accepts(port)));
+      if (open.every(Boolean)) return;
       await sleep(50);
     }
     await stop();
-    throw new Error(`mosquitto did not start on ${mqttPort}/${wsPort}:\n${log}`);
+    throw new Error(`mosquitto did not start on ${ports.join('/')}:\n${log}`);
   };
 
   const stop = async () => {
@@ -138,6 +253,7 @@ export async function startBroker(options: BrokerOptions = {}): Promise<TestBrok
     wsPort,
     mqttUrl: `mqtt://127.0.0.1:${mqttPort}`,
     wsUrl: `ws://127.0.0.1:${wsPort}`,
+    tls,
     output: () => log,
     running: () => child !== undefined,
     start,

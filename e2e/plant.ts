@@ -24,6 +24,7 @@ import { startBroker, type TestBroker } from './broker';
 
 export const NO_CONNECTION = 'Нет связи с сервером данных';
 export const LOGIN_REFUSED = 'Сервер данных отклонил имя пользователя или пароль';
+export const CERTIFICATE_REFUSED = 'Сертификат сервера данных не прошёл проверку';
 export const QUALITY_BAD = 'mnemo-quality-bad';
 /** The one user the locked broker lets in. */
 export const USER = 'operator';
@@ -38,13 +39,13 @@ export const boundIds = pumpStation.elements
   .filter((element) => element.pointId)
   .map((element) => element.id);
 
-interface Published {
+export interface Published {
   value: unknown;
   timestamp: number;
 }
 
 export interface Plant {
-  /** Anonymous; the simulator publishes here. */
+  /** Anonymous, with TLS listeners too; the simulator publishes here. */
   broker: TestBroker;
   /** Refuses anonymous clients and every user but USER with PASSWORD. */
   locked: TestBroker;
@@ -52,12 +53,23 @@ export interface Plant {
   recorder: MqttClient;
   /** The simulator's tick whose values the page shows, if one matches every value element. */
   shownTick(page: Page): Promise<number | undefined>;
+  /** Every value the simulator published for `id` so far, oldest first. */
+  published(id: string): readonly Published[];
   close(): Promise<void>;
 }
 
-function startSimulator(url: string, prefix: string): Promise<ChildProcess> {
+export interface Simulator {
+  process: ChildProcess;
+  /** What it printed so far. */
+  output(): string;
+  /** SIGINT, as Ctrl+C: it says goodbye to the broker and ends. */
+  stop(): Promise<void>;
+}
+
+/** Starts the plant simulator with `args` (besides --broker) and waits until it publishes. */
+export function startSimulator(url: string, args: string[]): Promise<Simulator> {
   const script = fileURLToPath(new URL('../scripts/plant-sim.mjs', import.meta.url));
-  const child = spawn(process.execPath, [script, '--broker', url, '--topic-prefix', prefix], {
+  const child = spawn(process.execPath, [script, '--broker', url, ...args], {
     stdio: ['ignore', 'pipe', 'pipe'],
   });
   let output = '';
@@ -68,9 +80,9 @@ function startSimulator(url: string, prefix: string): Promise<ChildProcess> {
     );
     const read = (chunk: Buffer) => {
       output += chunk.toString();
-      if (output.includes('publishing')) {
+      if (/publishing|edge node/.test(output)) {
         clearTimeout(timer);
-        resolve(child);
+        resolve({ process: child, output: () => output, stop: () => stopProcess(child) });
       }
     };
     child.stdout?.on('data', read);
@@ -157,18 +169,18 @@ export async function startPlant(prefix: string): Promise<Plant> {
   let broker: TestBroker | undefined;
   let locked: TestBroker | undefined;
   let recorder: MqttClient | undefined;
-  let simulator: ChildProcess | undefined;
+  let simulator: Simulator | undefined;
   const close = async () => {
-    await stopProcess(simulator);
+    await simulator?.stop();
     await recorder?.endAsync(true);
     await broker?.close();
     await locked?.close();
   };
   try {
-    broker = await startBroker();
+    broker = await startBroker({ tls: true });
     locked = await startBroker({ users: { [USER]: PASSWORD } });
     recorder = await record(broker.mqttUrl, prefix, published);
-    simulator = await startSimulator(broker.mqttUrl, prefix);
+    simulator = await startSimulator(broker.mqttUrl, ['--topic-prefix', prefix]);
   } catch (error) {
     await close();
     throw error;
@@ -178,6 +190,7 @@ export async function startPlant(prefix: string): Promise<Plant> {
     locked,
     recorder,
     shownTick: async (page) => matchingTick(published, await shownTexts(page)),
+    published: (id) => published.get(id) ?? [],
     close,
   };
 }

@@ -2,75 +2,9 @@
 // program's services over Qt WebChannel, each call checked in the host.
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
 import { startAttacker, type AttackerServer } from './attacker';
+import { speak } from './channel';
 import { launchHost, type HostApp } from './harness';
 import { canDrive, openUrl, useBuiltInApplication } from './operator';
-
-// Speaks the channel's protocol from inside the page: init, then the calls given.
-const speak = (calls: { object: string; method: string; args: unknown[] }[]) =>
-  new Promise<{ objects: Record<string, string[]>; results: unknown[]; signals: unknown[] }>(
-    (resolve, reject) => {
-      const transport = (
-        window as unknown as {
-          qt?: {
-            webChannelTransport?: {
-              send(m: string): void;
-              onmessage: ((m: { data: unknown }) => void) | null;
-            };
-          };
-        }
-      ).qt?.webChannelTransport;
-      if (!transport) {
-        reject(new Error('no transport'));
-        return;
-      }
-      let id = 1;
-      const waiting = new Map<number, (data: unknown) => void>();
-      const signals: unknown[] = [];
-      transport.onmessage = (message) => {
-        const data = JSON.parse(String(message.data)) as {
-          type: number;
-          id?: number;
-          data?: unknown;
-          args?: unknown[];
-        };
-        if (data.type === 10 && data.id !== undefined) waiting.get(data.id)?.(data.data);
-        if (data.type === 1) signals.push(data.args);
-      };
-      const request = (message: Record<string, unknown>) =>
-        new Promise<unknown>((done) => {
-          const own = id++;
-          waiting.set(own, done);
-          transport.send(JSON.stringify({ ...message, id: own }));
-        });
-      void (async () => {
-        const described = (await request({ type: 3 })) as Record<
-          string,
-          { methods: [string, number][]; signals: [string, number][] }
-        >;
-        transport.send(JSON.stringify({ type: 4 }));
-        const objects: Record<string, string[]> = {};
-        for (const [name, description] of Object.entries(described)) {
-          objects[name] = description.methods.map(([method]) => method);
-          for (const [, index] of description.signals) {
-            transport.send(JSON.stringify({ type: 7, object: name, signal: index }));
-          }
-        }
-        const results: unknown[] = [];
-        for (const call of calls) {
-          const method = described[call.object]?.methods.find(([name]) => name === call.method);
-          if (!method) {
-            results.push('no such method');
-            continue;
-          }
-          results.push(
-            await request({ type: 6, object: call.object, method: method[1], args: call.args }),
-          );
-        }
-        await new Promise((done) => setTimeout(done, 300));
-        resolve({ objects, results, signals });
-      })();
-    },
-  );
 
 describe('the station bridge', () => {
   let app: HostApp;
@@ -85,10 +19,32 @@ describe('the station bridge', () => {
 
   it('offers one thin object per service, without properties', async () => {
     const { objects } = await app.page.evaluate(speak, []);
-    expect(Object.keys(objects).sort()).toEqual(['history', 'points', 'settings']);
+    expect(Object.keys(objects).sort()).toEqual(['history', 'plant', 'points', 'settings']);
     expect(objects.history).toEqual(expect.arrayContaining(['query', 'recording']));
     expect(objects.points).toEqual(expect.arrayContaining(['forward', 'describe']));
     expect(objects.settings).toEqual(expect.arrayContaining(['value', 'setValue']));
+    expect(objects.plant).toEqual(
+      expect.arrayContaining(['state', 'follow', 'applied', 'read', 'list', 'write']),
+    );
+  });
+
+  it('says the emulator is the source without a broker, and checks what the page asks of the plant', async () => {
+    const { results } = await app.page.evaluate(speak, [
+      { object: 'plant', method: 'state', args: [] },
+      { object: 'plant', method: 'follow', args: ['LT-101'] },
+      { object: 'plant', method: 'follow', args: [[42]] },
+      { object: 'plant', method: 'read', args: [{ ids: [] }] },
+      { object: 'plant', method: 'write', args: ['LT-101', { value: 1 }] },
+      { object: 'plant', method: 'write', args: ['SP-1', 5] },
+    ]);
+    expect(results).toEqual([
+      { source: 'emulator' },
+      false,
+      false,
+      [],
+      { error: 'refused' },
+      { error: 'no plant connection: commands go nowhere' },
+    ]);
   });
 
   it('says that history is being recorded', async () => {

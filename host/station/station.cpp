@@ -3,6 +3,7 @@
 #include "historian.h"
 #include "plainlayout.h"
 #include "plantclient.h"
+#include "sparkpluglayout.h"
 #include "updatefeed.h"
 #include "pointtable.h"
 
@@ -10,6 +11,8 @@ namespace {
 
 std::unique_ptr<PlantLayout> makeLayout(const PlantSettings &settings)
 {
+    if (settings.usesSparkplug())
+        return std::make_unique<SparkplugLayout>(settings.sparkplugGroup, settings.hostId);
     return std::make_unique<PlainLayout>(settings.topicPrefix);
 }
 
