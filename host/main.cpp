@@ -1,14 +1,14 @@
 #include "bridge.h"
-#include "plantsettings.h"
 #include "historyexport.h"
 #include "loopback.h"
 #include "mainwindow.h"
+#include "plantclient.h"
+#include "plantsettings.h"
 #include "remotedebugging.h"
 #include "schemefolder.h"
 #include "schemefolderhandler.h"
 #include "schemeregistration.h"
 #include "settingsfile.h"
-#include "plantclient.h"
 #include "station.h"
 #include "stationbackend.h"
 #include "stationdatabase.h"
@@ -200,8 +200,8 @@ int main(int argc, char **argv)
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const PlantSettings::Parsed data = PlantSettings::fromArguments(
-        arguments, qEnvironmentVariable(brokerPasswordVariable));
+    const PlantSettings::Parsed data
+        = PlantSettings::fromArguments(arguments, qEnvironmentVariable(brokerPasswordVariable));
     if (!data.error.isEmpty()) {
         std::fprintf(stderr, "corvane-ui: %s\nTry 'corvane-ui --help' for the options.\n",
             data.error.toLocal8Bit().constData());

@@ -153,8 +153,9 @@ QJsonObject PlantService::state()
 {
     if (!admit(QString()))
         return QJsonObject();
-    return backend.plantState ? backend.plantState()
-                              : QJsonObject { { QStringLiteral("source"), QStringLiteral("emulator") } };
+    return backend.plantState
+        ? backend.plantState()
+        : QJsonObject { { QStringLiteral("source"), QStringLiteral("emulator") } };
 }
 
 bool PlantService::follow(const QJsonValue &ids)
@@ -180,8 +181,7 @@ QJsonArray PlantService::read(const QJsonValue &ids)
     QString problem;
     const std::optional<QStringList> points
         = BridgeArguments::pointIds(ids, problem, BridgeArguments::maxFollowedPoints);
-    if (!admit(points ? QString() : QStringLiteral("plant.read: %1").arg(problem))
-        || !backend.read)
+    if (!admit(points ? QString() : QStringLiteral("plant.read: %1").arg(problem)) || !backend.read)
         return QJsonArray();
     return backend.read(*points);
 }
@@ -205,9 +205,8 @@ QJsonObject PlantService::write(const QJsonValue &id, const QJsonValue &value)
                                       "most 1024 characters")))
         return QJsonObject { { QStringLiteral("error"), QStringLiteral("refused") } };
     if (!backend.write)
-        return QJsonObject {
-            { QStringLiteral("error"), QStringLiteral("no plant connection: commands go nowhere") }
-        };
+        return QJsonObject { { QStringLiteral("error"),
+            QStringLiteral("no plant connection: commands go nowhere") } };
     return backend.write(point, value);
 }
 

@@ -123,8 +123,8 @@ PlainLayout::CatalogueReading PlainLayout::readCatalogue(const QByteArray &paylo
         const QString name = id.toString();
         const QString kind = entry.value(QLatin1String("kind")).toString();
         if (kind != QLatin1String("analog") && kind != QLatin1String("discrete")) {
-            reading.skipped << QStringLiteral("%1: \"kind\" is not \"analog\" or \"discrete\"")
-                                   .arg(name);
+            reading.skipped
+                << QStringLiteral("%1: \"kind\" is not \"analog\" or \"discrete\"").arg(name);
             continue;
         }
         if (seen.contains(name)) {
@@ -166,8 +166,8 @@ void PlainLayout::receive(
 {
     if (!topic.startsWith(prefix))
         return;
-    const QString level = QString::fromUtf8(topic.constData() + prefix.size(),
-        topic.size() - prefix.size());
+    const QString level
+        = QString::fromUtf8(topic.constData() + prefix.size(), topic.size() - prefix.size());
     if (level == catalogueLevel) {
         receiveCatalogue(payload, out);
         return;
@@ -194,8 +194,8 @@ void PlainLayout::receiveValue(
     if (reading.kind == ValueReading::Unreadable) {
         if (!unreadable.contains(id)) {
             unreadable.insert(id);
-            out.reports << QStringLiteral("Point %1: %2; the point is marked bad.")
-                               .arg(id, reading.reason);
+            out.reports
+                << QStringLiteral("Point %1: %2; the point is marked bad.").arg(id, reading.reason);
         }
         turnBad(id, now, out);
         return;
@@ -275,8 +275,8 @@ void PlainLayout::lost(qint64 now, PlantOutput &out)
         turnBad(id, now, out);
 }
 
-bool PlainLayout::command(const QString &id, const QJsonValue &value, qint64 now,
-    PlantPublish &publish, QString &problem)
+bool PlainLayout::command(
+    const QString &id, const QJsonValue &value, qint64 now, PlantPublish &publish, QString &problem)
 {
     Q_UNUSED(now);
     if (!isTopicSafeId(id)) {
@@ -289,9 +289,9 @@ bool PlainLayout::command(const QString &id, const QJsonValue &value, qint64 now
         return false;
     }
     publish.topic = prefix + id.toUtf8() + "/set";
-    publish.payload
-        = QJsonDocument(QJsonObject { { QStringLiteral("value"), value } }).toJson(
-            QJsonDocument::Compact);
+    publish.payload = QJsonDocument(
+        QJsonObject { { QStringLiteral("value"),
+            value } }).toJson(QJsonDocument::Compact);
     publish.qos = 1;
     publish.retained = false;
     return true;

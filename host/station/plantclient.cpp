@@ -144,11 +144,11 @@ void PlantClient::start()
     stopped = false;
     if (!client) {
         const QByteArray address = settings.clientAddress().toUtf8();
-        const QByteArray id = QStringLiteral("corvane-ui-%1-%2")
-                                  .arg(QCoreApplication::applicationPid())
-                                  .arg(QRandomGenerator::global()->generate(), 8, 16,
-                                      QLatin1Char('0'))
-                                  .toUtf8();
+        const QByteArray id
+            = QStringLiteral("corvane-ui-%1-%2")
+                  .arg(QCoreApplication::applicationPid())
+                  .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'))
+                  .toUtf8();
         MQTTAsync handle = nullptr;
         const int created = MQTTAsync_create(
             &handle, address.constData(), id.constData(), MQTTCLIENT_PERSISTENCE_NONE, nullptr);
@@ -167,10 +167,9 @@ void PlantClient::start()
             },
             [](void *context, char *topic, int topicLength, MQTTAsync_message *message) -> int {
                 auto *shared = static_cast<Shared *>(context);
-                Shared::Incoming incoming {
-                    topicLength > 0 ? QByteArray(topic, topicLength) : QByteArray(topic),
-                    QByteArray(static_cast<const char *>(message->payload), message->payloadlen)
-                };
+                Shared::Incoming incoming { topicLength > 0 ? QByteArray(topic, topicLength)
+                                                            : QByteArray(topic),
+                    QByteArray(static_cast<const char *>(message->payload), message->payloadlen) };
                 MQTTAsync_freeMessage(&message);
                 MQTTAsync_free(topic);
                 QMutexLocker lock(&shared->mutex);
@@ -221,7 +220,8 @@ void PlantClient::connectNow()
         const QString message = response && response->message
             ? QString::fromUtf8(response->message)
             : QString::fromUtf8(MQTTAsync_strerror(code));
-        shared->post([owner = shared->owner, code, message] { owner->connectFailed(code, message); });
+        shared->post(
+            [owner = shared->owner, code, message] { owner->connectFailed(code, message); });
     };
 
     shared->user = settings.user.toUtf8();
@@ -337,9 +337,9 @@ void PlantClient::connectFailed(int code, const QString &message)
     QString text;
     if (isLoginRefusal(code)) {
         next = State::LoginRefused;
-        text = settings.user.isEmpty()
-            ? QStringLiteral("the login was refused: %1").arg(message)
-            : QStringLiteral("the login of user \"%1\" was refused: %2").arg(settings.user, message);
+        text = settings.user.isEmpty() ? QStringLiteral("the login was refused: %1").arg(message)
+                                       : QStringLiteral("the login of user \"%1\" was refused: %2")
+                                             .arg(settings.user, message);
     } else if (!tlsError.isEmpty()) {
         next = State::CertificateRefused;
         text = QStringLiteral("the encrypted connection was refused (%1); not connected, "
@@ -436,11 +436,12 @@ void PlantClient::publish(const PlantPublish &message)
                            .arg(QString::fromUtf8(MQTTAsync_strerror(code))));
         });
     };
-    const int sent = MQTTAsync_sendMessage(
-        handleOf(client), message.topic.constData(), &outgoing, &response);
+    const int sent
+        = MQTTAsync_sendMessage(handleOf(client), message.topic.constData(), &outgoing, &response);
     if (sent != MQTTASYNC_SUCCESS)
         say(QStringLiteral("a message to %1 could not be sent: %2")
-                .arg(QString::fromUtf8(message.topic), QString::fromUtf8(MQTTAsync_strerror(sent))));
+                .arg(
+                    QString::fromUtf8(message.topic), QString::fromUtf8(MQTTAsync_strerror(sent))));
 }
 
 bool PlantClient::write(const QString &id, const QJsonValue &value, QString &problem)

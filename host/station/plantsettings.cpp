@@ -128,8 +128,8 @@ QString passwordFromFile(const QString &path, QString &error)
     while (password.endsWith('\n') || password.endsWith('\r'))
         password.chop(1);
     if (password.isEmpty())
-        error = QStringLiteral("The password file %1 holds no password on its first line.")
-                    .arg(path);
+        error
+            = QStringLiteral("The password file %1 holds no password on its first line.").arg(path);
     return QString::fromUtf8(password);
 }
 
@@ -314,9 +314,8 @@ PlantSettings::Parsed PlantSettings::fromArguments(
         prefix.chop(1);
     if (prefix.trimmed().isEmpty() || prefix.contains(QLatin1Char('+'))
         || prefix.contains(QLatin1Char('#')) || prefix.contains(QChar(0))) {
-        parsed.error
-            = QStringLiteral("The topic prefix must not be empty or hold + or #: %1")
-                  .arg(value("topic-prefix"));
+        parsed.error = QStringLiteral("The topic prefix must not be empty or hold + or #: %1")
+                           .arg(value("topic-prefix"));
         return parsed;
     }
 

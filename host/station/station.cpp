@@ -3,9 +3,9 @@
 #include "historian.h"
 #include "plainlayout.h"
 #include "plantclient.h"
+#include "pointtable.h"
 #include "sparkpluglayout.h"
 #include "updatefeed.h"
-#include "pointtable.h"
 
 namespace {
 

@@ -55,10 +55,13 @@ void TestPlainLayout::readsValuePayloads_data()
     QTest::newRow("number") << QByteArray("61.5") << "61.5 good -";
     QTest::newRow("number with spaces") << QByteArray(" 7 \n") << "7 good -";
     QTest::newRow("flag") << QByteArray("true") << "true good -";
-    QTest::newRow("record") << QByteArray(R"({"value": 2, "status": "uncertain", "timestamp": 1765350000000, "x": 1})")
+    QTest::newRow("record") << QByteArray(
+        R"({"value": 2, "status": "uncertain", "timestamp": 1765350000000, "x": 1})")
                             << "2 uncertain 1765350000000";
     QTest::newRow("record with a flag") << QByteArray(R"({"value": false})") << "false good -";
-    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF" "3") << "3 good -";
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF"
+                                                   "3")
+                                     << "3 good -";
     QTest::newRow("empty") << QByteArray() << "empty";
     QTest::newRow("not JSON") << QByteArray(R"({"value": 5)") << "payload is not JSON";
     QTest::newRow("two values") << QByteArray("1,2") << "payload is not JSON";
@@ -73,8 +76,8 @@ void TestPlainLayout::readsValuePayloads_data()
     QTest::newRow("huge number") << QByteArray("1e400") << "payload is not JSON";
     QTest::newRow("wrong status") << QByteArray(R"({"value": 1, "status": "ok"})")
                                   << "\"status\" is not \"good\", \"bad\" or \"uncertain\"";
-    QTest::newRow("wrong timestamp") << QByteArray(R"({"value": 1, "timestamp": "now"})")
-                                     << "\"timestamp\" is not a number";
+    QTest::newRow("wrong timestamp")
+        << QByteArray(R"({"value": 1, "timestamp": "now"})") << "\"timestamp\" is not a number";
     QTest::newRow("over 64 KiB") << QByteArray(70 * 1024, ' ')
                                  << "payload of 71680 bytes is over the limit of 65536 bytes";
 }
@@ -121,13 +124,13 @@ void TestPlainLayout::readsTheCatalogue()
     ])");
     QCOMPARE(read.kind, PlainLayout::CatalogueReading::Catalogue);
     QCOMPARE(read.points.size(), 2);
-    QCOMPARE(read.points.at(0),
-        (PointInfo { "LT-101", "analog", "%", QString::fromUtf8("уровень") }));
+    QCOMPARE(
+        read.points.at(0), (PointInfo { "LT-101", "analog", "%", QString::fromUtf8("уровень") }));
     QCOMPARE(read.points.at(1), (PointInfo { "P-101", "discrete", {}, {} }));
     QCOMPARE(read.skipped,
-        QStringList({ "LT-101: listed twice", "entry 3: no usable \"id\"",
-            "entry 4: no usable \"id\"", "X: \"kind\" is not \"analog\" or \"discrete\"",
-            "entry 6: no usable \"id\"" }));
+        QStringList(
+            { "LT-101: listed twice", "entry 3: no usable \"id\"", "entry 4: no usable \"id\"",
+                "X: \"kind\" is not \"analog\" or \"discrete\"", "entry 6: no usable \"id\"" }));
     QCOMPARE(PlainLayout::readCatalogue(R"({"not": "a list"})").reason,
         QStringLiteral("the catalogue is not a list"));
     QCOMPARE(PlainLayout::readCatalogue({}).kind, PlainLayout::CatalogueReading::Empty);
@@ -189,8 +192,8 @@ void TestPlainLayout::listsThePointsHeardOfWithoutACatalogue()
     layout.receive(topic("T-1"), "20", 1, out);
     QCOMPARE(layout.catalogue(),
         (QList<PointInfo> { { "P-1", "discrete", {}, {} }, { "T-1", "analog", {}, {} } }));
-    layout.receive(topic("$catalogue"), R"([{"id": "T-1", "kind": "analog", "unit": "°C"}])",
-        2, out);
+    layout.receive(
+        topic("$catalogue"), R"([{"id": "T-1", "kind": "analog", "unit": "°C"}])", 2, out);
     QCOMPARE(layout.catalogue().size(), 1);
     // An empty catalogue goes back to the points heard of.
     layout.receive(topic("$catalogue"), "", 3, out);

@@ -59,11 +59,10 @@ void TestPlantSettings::readsTheCommandLine_data()
         << QString() << none << QString();
     QTest::newRow("a password alone does not choose a broker")
         << QStringList() << secret << none << QString();
-    for (const char *address :
-        { "mqtt://127.0.0.1:1883", "mqtts://plant-gw:8883", "ws://127.0.0.1:9001/mqtt",
-            "wss://plant-gw:8884/mqtt" })
-        QTest::newRow(address) << QStringList { "--broker", address } << QString()
-                               << plain(address) << QString();
+    for (const char *address : { "mqtt://127.0.0.1:1883", "mqtts://plant-gw:8883",
+             "ws://127.0.0.1:9001/mqtt", "wss://plant-gw:8884/mqtt" })
+        QTest::newRow(address) << QStringList { "--broker", address } << QString() << plain(address)
+                               << QString();
     QTest::newRow("wss with a prefix, user and password from the environment")
         << QStringList { "--disable-gpu", "--broker=wss://plant-gw:8884/mqtt", "--topic-prefix",
                "site/a/", "--broker-user", "operator", "--no-sandbox" }
@@ -78,19 +77,17 @@ void TestPlantSettings::readsTheCommandLine_data()
         << QStringList { "--broker", "mqtt://plant-gw:1883" } << secret << none
         << "only over an encrypted connection (mqtts:// or wss://) or to a broker on this "
            "machine: mqtt://plant-gw:1883";
-    QTest::newRow("a password over ws to a non-loopback address")
-        << QStringList { "--broker", "ws://10.0.0.5:9001" } << secret << none
-        << "only over an encrypted connection";
+    QTest::newRow("a password over ws to a non-loopback address") << QStringList { "--broker",
+        "ws://10.0.0.5:9001" } << secret << none << "only over an encrypted connection";
     QTest::newRow("a Sparkplug group with a host id")
         << QStringList { "--broker", "mqtt://127.0.0.1:1", "--sparkplug", "Plant", "--host-id",
                "scada-1" }
         << QString()
         << QStringList { "mqtt://127.0.0.1:1", "corvane/points", QString(), QString(), "Plant" }
         << QString();
-    QTest::newRow("an authority and a client certificate over TLS")
-        << QStringList { "--broker", "mqtts://h:8883", "--broker-ca", "@", "--broker-cert", "@",
-               "--broker-key", "@" }
-        << QString() << plain("mqtts://h:8883") << QString();
+    QTest::newRow("an authority and a client certificate over TLS") << QStringList {
+        "--broker", "mqtts://h:8883", "--broker-ca", "@", "--broker-cert", "@", "--broker-key", "@"
+    } << QString() << plain("mqtts://h:8883") << QString();
 
     QTest::newRow("http address") << QStringList { "--broker", "http://h:9001" } << QString()
                                   << none
@@ -98,9 +95,8 @@ void TestPlantSettings::readsTheCommandLine_data()
                                      "http://h:9001";
     QTest::newRow("address without a scheme") << QStringList { "--broker", "localhost:9001" }
                                               << QString() << none << "must begin with mqtt://";
-    QTest::newRow("address holding a user and password")
-        << QStringList { "--broker", "ws://op:hunter2@h:9001" } << QString() << none
-        << "must not hold a user name or password";
+    QTest::newRow("address holding a user and password") << QStringList { "--broker",
+        "ws://op:hunter2@h:9001" } << QString() << none << "must not hold a user name or password";
     QTest::newRow("unreadable address") << QStringList { "--broker", "ws://h:port" } << QString()
                                         << none << "cannot be read: ws://h:port";
     QTest::newRow("address without a host")
@@ -108,8 +104,8 @@ void TestPlantSettings::readsTheCommandLine_data()
     QTest::newRow("address missing")
         << QStringList { "--broker" } << QString() << none << "Missing value after '--broker'";
     QTest::newRow("wildcard in the prefix")
-        << QStringList { "--broker", "ws://h:1", "--topic-prefix", "plant/#" } << QString()
-        << none << "must not be empty or hold + or #";
+        << QStringList { "--broker", "ws://h:1", "--topic-prefix", "plant/#" } << QString() << none
+        << "must not be empty or hold + or #";
     QTest::newRow("empty prefix") << QStringList { "--broker", "ws://h:1", "--topic-prefix=/" }
                                   << QString() << none << "must not be empty";
     QTest::newRow("prefix without a broker")
@@ -126,18 +122,15 @@ void TestPlantSettings::readsTheCommandLine_data()
     QTest::newRow("an authority that is not there")
         << QStringList { "--broker", "mqtts://h:8883", "--broker-ca", "/nowhere/ca.pem" }
         << QString() << none << "--broker-ca: /nowhere/ca.pem is not a file that can be read";
-    QTest::newRow("a certificate without its key")
-        << QStringList { "--broker", "mqtts://h:8883", "--broker-cert", "@" } << QString() << none
-        << "go together";
-    QTest::newRow("a Sparkplug group with a separator")
-        << QStringList { "--broker", "mqtt://h:1", "--sparkplug", "a/b" } << QString() << none
-        << "one topic level";
+    QTest::newRow("a certificate without its key") << QStringList { "--broker", "mqtts://h:8883",
+        "--broker-cert", "@" } << QString() << none << "go together";
+    QTest::newRow("a Sparkplug group with a separator") << QStringList { "--broker", "mqtt://h:1",
+        "--sparkplug", "a/b" } << QString() << none << "one topic level";
     QTest::newRow("a Sparkplug group and a topic prefix")
         << QStringList { "--broker", "mqtt://h:1", "--sparkplug", "G", "--topic-prefix", "p" }
         << QString() << none << "--topic-prefix is for the plain topics";
-    QTest::newRow("a host id without Sparkplug")
-        << QStringList { "--broker", "mqtt://h:1", "--host-id", "x" } << QString() << none
-        << "--host-id needs --sparkplug";
+    QTest::newRow("a host id without Sparkplug") << QStringList { "--broker", "mqtt://h:1",
+        "--host-id", "x" } << QString() << none << "--host-id needs --sparkplug";
 }
 
 void TestPlantSettings::readsTheCommandLine()
@@ -205,11 +198,11 @@ void TestPlantSettings::readsThePasswordFile()
     file.write(content);
     file.close();
     QVERIFY(file.setPermissions(QFile::Permissions(permissions)));
-    const PlantSettings::Parsed parsed = PlantSettings::fromArguments(
-        { QStringLiteral("corvane-ui"), QStringLiteral("--broker"),
-            QStringLiteral("mqtt://127.0.0.1:1883"), QStringLiteral("--broker-password-file"),
-            path },
-        environment);
+    const PlantSettings::Parsed parsed
+        = PlantSettings::fromArguments({ QStringLiteral("corvane-ui"), QStringLiteral("--broker"),
+                                           QStringLiteral("mqtt://127.0.0.1:1883"),
+                                           QStringLiteral("--broker-password-file"), path },
+            environment);
     if (refusal.isEmpty())
         QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
     else
@@ -225,8 +218,8 @@ void TestPlantSettings::helpListsTheOptions()
     const QString help = parser.helpText();
     for (const char *expected : { "--broker <address>", "--topic-prefix <prefix>",
              "--broker-user <name>", "--broker-password-file <file>", "--broker-ca <file>",
-             "--broker-cert <file>", "--broker-key <file>", "--sparkplug <group>",
-             "--host-id <id>", "CORVANE_BROKER_PASSWORD", "corvane/points" })
+             "--broker-cert <file>", "--broker-key <file>", "--sparkplug <group>", "--host-id <id>",
+             "CORVANE_BROKER_PASSWORD", "corvane/points" })
         QVERIFY2(help.contains(QLatin1String(expected)), expected);
 }
 
@@ -242,8 +235,8 @@ void TestPlantSettings::addressesForTheClient()
         PlantSettings settings;
         settings.broker = given;
         QCOMPARE(settings.clientAddress(), expected);
-        QCOMPARE(settings.encrypted(), given.startsWith(QLatin1String("mqtts"))
-                || given.startsWith(QLatin1String("wss")));
+        QCOMPARE(settings.encrypted(),
+            given.startsWith(QLatin1String("mqtts")) || given.startsWith(QLatin1String("wss")));
     }
 }
 

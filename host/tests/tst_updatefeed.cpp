@@ -11,8 +11,8 @@
 
 namespace {
 
-PointSample sample(const char *id, const QVariant &value, qint64 t,
-    PointStatus status = PointStatus::Good)
+PointSample sample(
+    const char *id, const QVariant &value, qint64 t, PointStatus status = PointStatus::Good)
 {
     return { QString::fromLatin1(id), t, value, status };
 }
@@ -40,8 +40,7 @@ void TestUpdateFeed::encodesAsJson()
         sample("P\"1\\\n", true, 2, PointStatus::Bad), sample("x", 0.1 + 0.2, 3) });
     const QJsonArray batch = QJsonDocument::fromJson(json.toUtf8()).array();
     QCOMPARE(batch.size(), 3);
-    QCOMPARE(batch.at(0).toArray(),
-        (QJsonArray { "LT-101", 61.5, "good", double(1765350000123) }));
+    QCOMPARE(batch.at(0).toArray(), (QJsonArray { "LT-101", 61.5, "good", double(1765350000123) }));
     QCOMPARE(batch.at(1).toArray(), (QJsonArray { "P\"1\\\n", true, "bad", 2 }));
     // Numbers keep every digit they have.
     QCOMPARE(batch.at(2).toArray().at(1).toDouble(), 0.1 + 0.2);
@@ -58,7 +57,8 @@ void TestUpdateFeed::coalescesAndWaitsForTheAnswer()
 
     feed.follow({ QStringLiteral("A"), QStringLiteral("B") });
     table.update({ sample("A", 1, 1), sample("C", 9, 1) });
-    table.update({ sample("A", 2, 2), sample("B", 3, 2), { QStringLiteral("B"), 3, {}, PointStatus::Bad } });
+    table.update(
+        { sample("A", 2, 2), sample("B", 3, 2), { QStringLiteral("B"), 3, {}, PointStatus::Bad } });
     QVERIFY(batches.wait(200));
     QCOMPARE(batchAt(batches, 0),
         (QJsonArray { QJsonArray { "A", 2, "good", 2 }, QJsonArray { "B", 3, "good", 2 } }));

@@ -4,11 +4,7 @@
 
 /** Where the program stands with its broker. */
 export type BrokerConnectionState =
-  | 'connecting'
-  | 'online'
-  | 'offline'
-  | 'login-refused'
-  | 'certificate-refused';
+  'connecting' | 'online' | 'offline' | 'login-refused' | 'certificate-refused';
 
 export interface ConnectionStatus {
   state: BrokerConnectionState;

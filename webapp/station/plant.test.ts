@@ -50,7 +50,9 @@ describe('the data source over the program’s plant connection', () => {
   it('follows the union of its subscribers once per task and hands each its own points', async () => {
     const { plant, calls, raise } = fakePlant();
     const frames: (() => void)[] = [];
-    const { dataSource } = createPlantDataSource(plant, online, (callback) => frames.push(callback));
+    const { dataSource } = createPlantDataSource(plant, online, (callback) =>
+      frames.push(callback),
+    );
     const first = vi.fn<(values: PointValue[]) => void>();
     const second = vi.fn<(values: PointValue[]) => void>();
     dataSource.subscribe(['B', 'A'], first);
@@ -84,7 +86,10 @@ describe('the data source over the program’s plant connection', () => {
   it('reads and lists through the host, skipping what is malformed', async () => {
     const { plant } = fakePlant({
       read: [{ id: 'A', value: 2, status: 'uncertain', timestamp: 3 }, { id: 'B' }],
-      list: [{ id: 'A', kind: 'analog', unit: '%' }, { id: 'B', kind: 'text' }],
+      list: [
+        { id: 'A', kind: 'analog', unit: '%' },
+        { id: 'B', kind: 'text' },
+      ],
     });
     const { dataSource } = createPlantDataSource(plant, online, () => {});
     expect(await dataSource.read(['A', 'B'])).toEqual([
