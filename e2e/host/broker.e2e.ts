@@ -202,8 +202,14 @@ describe('the desktop program on a broker', () => {
       const { results } = await app.page.evaluate(speak, [
         { object: 'plant', method: 'write', args: ['HV-203', 42.5] },
         { object: 'plant', method: 'write', args: ['a/b', 1] },
+        // The page cannot slip values of its own in beside the plant's.
+        {
+          object: 'points',
+          method: 'forward',
+          args: [[{ id: 'LT-101', value: 1, status: 'good', timestamp: 1 }]],
+        },
       ]);
-      expect(results).toEqual([{ ok: true }, { error: 'not a point id' }]);
+      expect(results).toEqual([{ ok: true }, { error: 'not a point id' }, false]);
       await expect.poll(() => commands, { timeout: 5_000 }).toEqual([
         { topic: `${PREFIX}/HV-203/set`, payload: '{"value":42.5}', qos: 1, retain: false },
       ]);

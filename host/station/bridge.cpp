@@ -124,21 +124,28 @@ PointService::PointService(
 
 bool PointService::forward(const QJsonValue &values)
 {
-    const bool valid = isListOf(values, isPointValue);
-    if (!admit(valid ? QString() : QStringLiteral("points.forward: not a list of point values")))
+    // With a broker the plant's values are the program's own: none from the page.
+    QString problem = backend.forward
+        ? QString()
+        : QStringLiteral("points.forward: the station reads a broker");
+    if (problem.isEmpty() && !isListOf(values, isPointValue))
+        problem = QStringLiteral("points.forward: not a list of point values");
+    if (!admit(problem))
         return false;
-    if (backend.forward)
-        backend.forward(values.toArray());
+    backend.forward(values.toArray());
     return true;
 }
 
 bool PointService::describe(const QJsonValue &catalogue)
 {
-    const bool valid = isListOf(catalogue, isPointInfo);
-    if (!admit(valid ? QString() : QStringLiteral("points.describe: not a point catalogue")))
+    QString problem = backend.describe
+        ? QString()
+        : QStringLiteral("points.describe: the station reads a broker");
+    if (problem.isEmpty() && !isListOf(catalogue, isPointInfo))
+        problem = QStringLiteral("points.describe: not a point catalogue");
+    if (!admit(problem))
         return false;
-    if (backend.describe)
-        backend.describe(catalogue.toArray());
+    backend.describe(catalogue.toArray());
     return true;
 }
 

@@ -88,14 +88,17 @@ BridgeBackend stationBackend(Station &station, SettingsFile &settings, QObject *
                           int maxPoints, BridgeBackend::Answer answer) {
         station.historian()->history(ids, from, to, maxPoints, context, std::move(answer));
     };
-    backend.forward = [&station, watch](const QJsonArray &values) {
-        watch->lastForward = QDateTime::currentMSecsSinceEpoch();
-        watch->delivering = true;
-        station.points()->update(samplesOf(values));
-    };
-    backend.describe = [&station](const QJsonArray &catalogue) {
-        station.points()->setCatalogue(catalogueOf(catalogue));
-    };
+    // The page's emulator feeds the point table only where no broker does.
+    if (!station.plant()) {
+        backend.forward = [&station, watch](const QJsonArray &values) {
+            watch->lastForward = QDateTime::currentMSecsSinceEpoch();
+            watch->delivering = true;
+            station.points()->update(samplesOf(values));
+        };
+        backend.describe = [&station](const QJsonArray &catalogue) {
+            station.points()->setCatalogue(catalogueOf(catalogue));
+        };
+    }
     backend.plantState = [&station] { return plantStateOf(station); };
     backend.follow = [&station](const QStringList &ids) { station.feed()->follow(ids); };
     backend.applied = [&station] { station.feed()->applied(); };
