@@ -55,13 +55,14 @@ struct PlantClient::Shared
     QByteArray user, password, ca, caPath, cert, key, willTopic, willPayload;
     std::vector<QByteArray> topics;
 
-    // Runs `call` on the owner's thread, if there still is an owner.
+    // Runs `call(owner)` on the owner's thread, if there still is an owner.
     template<typename Call>
     void post(Call call)
     {
         QMutexLocker lock(&mutex);
-        if (owner)
-            QMetaObject::invokeMethod(owner, call, Qt::QueuedConnection);
+        if (PlantClient *client = owner)
+            QMetaObject::invokeMethod(
+                client, [client, call] { call(client); }, Qt::QueuedConnection);
     }
 };
 
@@ -163,7 +164,7 @@ void PlantClient::start()
             handle, shared.get(),
             [](void *context, char *) {
                 auto *shared = static_cast<Shared *>(context);
-                shared->post([owner = shared->owner] { owner->connectionLost(); });
+                shared->post([](PlantClient *owner) { owner->connectionLost(); });
             },
             [](void *context, char *topic, int topicLength, MQTTAsync_message *message) -> int {
                 auto *shared = static_cast<Shared *>(context);
@@ -182,9 +183,9 @@ void PlantClient::start()
                 shared->waiting.push_back(std::move(incoming));
                 if (!shared->wakePosted) {
                     shared->wakePosted = true;
+                    PlantClient *owner = shared->owner;
                     QMetaObject::invokeMethod(
-                        shared->owner, [owner = shared->owner] { owner->drain(); },
-                        Qt::QueuedConnection);
+                        owner, [owner] { owner->drain(); }, Qt::QueuedConnection);
                 }
                 return 1;
             },
@@ -212,7 +213,7 @@ void PlantClient::connectNow()
     options.context = shared.get();
     options.onSuccess = [](void *context, MQTTAsync_successData *) {
         auto *shared = static_cast<Shared *>(context);
-        shared->post([owner = shared->owner] { owner->connected(); });
+        shared->post([](PlantClient *owner) { owner->connected(); });
     };
     options.onFailure = [](void *context, MQTTAsync_failureData *response) {
         auto *shared = static_cast<Shared *>(context);
@@ -220,8 +221,7 @@ void PlantClient::connectNow()
         const QString message = response && response->message
             ? QString::fromUtf8(response->message)
             : QString::fromUtf8(MQTTAsync_strerror(code));
-        shared->post(
-            [owner = shared->owner, code, message] { owner->connectFailed(code, message); });
+        shared->post([code, message](PlantClient *owner) { owner->connectFailed(code, message); });
     };
 
     shared->user = settings.user.toUtf8();
@@ -311,7 +311,7 @@ void PlantClient::connected()
         auto *shared = static_cast<Shared *>(context);
         const QString message = failure && failure->message ? QString::fromUtf8(failure->message)
                                                             : QStringLiteral("no reason given");
-        shared->post([owner = shared->owner, message] {
+        shared->post([message](PlantClient *owner) {
             owner->say(QStringLiteral("subscription refused: %1").arg(message));
         });
     };
@@ -431,7 +431,7 @@ void PlantClient::publish(const PlantPublish &message)
     response.onFailure = [](void *context, MQTTAsync_failureData *failure) {
         auto *shared = static_cast<Shared *>(context);
         const int code = failure ? failure->code : MQTTASYNC_FAILURE;
-        shared->post([owner = shared->owner, code] {
+        shared->post([code](PlantClient *owner) {
             owner->say(QStringLiteral("a message could not be sent: %1")
                            .arg(QString::fromUtf8(MQTTAsync_strerror(code))));
         });
