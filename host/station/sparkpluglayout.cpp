@@ -40,25 +40,11 @@ QVariant metricValue(const Payload_Metric &metric, quint32 type)
     using M = Payload_Metric;
     double number = 0;
     switch (metric.value_case()) {
-    case M::kIntValue: {
-        const quint32 raw = metric.int_value();
-        switch (type) {
-        case Sparkplug::Int8:
-            number = qint8(raw);
-            break;
-        case Sparkplug::Int16:
-            number = qint16(raw);
-            break;
-        case Sparkplug::Int32:
-            number = qint32(raw);
-            break;
-        default:
-            number = raw;
-        }
-        break;
-    }
+    case M::kIntValue:
     case M::kLongValue: {
-        const quint64 raw = metric.long_value();
+        // Signed types travel as their two's complement in the unsigned field.
+        const quint64 raw = metric.value_case() == M::kIntValue ? quint64(metric.int_value())
+                                                                : metric.long_value();
         switch (type) {
         case Sparkplug::Int8:
             number = qint8(raw);

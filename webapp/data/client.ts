@@ -12,7 +12,7 @@ export interface ClientPort {
   start?(): void;
 }
 
-interface Subscriber {
+export interface Subscriber {
   ids: ReadonlySet<string>;
   callback: (values: PointValue[]) => void;
 }
@@ -23,9 +23,11 @@ function isRecord(value: unknown): value is UnknownRecord {
   return typeof value === 'object' && value !== null && !Array.isArray(value);
 }
 
-// A throwing subscriber must not cost the others their update; its error still
-// reaches the console.
-function deliver(subscriber: Subscriber, values: PointValue[]): void {
+/**
+ * Hands a subscriber its values. A throwing subscriber must not cost the
+ * others their update; its error still reaches the console.
+ */
+export function deliver(subscriber: Subscriber, values: PointValue[]): void {
   try {
     subscriber.callback(values);
   } catch (error) {

@@ -17,8 +17,8 @@ export type {
   PointValue,
   Unsubscribe,
 } from './types';
-export { createPortDataSource } from './client';
-export type { ClientPort } from './client';
+export { createPortDataSource, deliver } from './client';
+export type { ClientPort, Subscriber } from './client';
 export { createEmulatorDataSource } from './emulator-source';
 export {
   CERTIFICATE_REFUSED_TEXT,

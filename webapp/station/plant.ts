@@ -6,12 +6,14 @@
 
 import {
   createConnectionStore,
+  deliver,
   type BrokerConnectionState,
   type ConnectionMonitor,
   type DataSource,
   type PointInfo,
   type PointStatus,
   type PointValue,
+  type Subscriber,
 } from '../data';
 import type { ChannelObject } from './channel';
 
@@ -89,23 +91,6 @@ function readPoints(answer: unknown): PointInfo[] {
     if (typeof entry.description === 'string') point.description = entry.description;
     return [point];
   });
-}
-
-interface Subscriber {
-  ids: ReadonlySet<string>;
-  callback: (values: PointValue[]) => void;
-}
-
-// A throwing subscriber must not cost the others their update; its error still
-// reaches the console.
-function deliver(subscriber: Subscriber, values: PointValue[]): void {
-  try {
-    subscriber.callback(values);
-  } catch (error) {
-    setTimeout(() => {
-      throw error;
-    });
-  }
 }
 
 export interface PlantDataSource {
