@@ -413,7 +413,6 @@ void SparkplugLayout::data(const QString &edge, const QString &device, const Pay
             false, now, out);
         return;
     }
-    out.samples.reserve(out.samples.size() + payload.metrics_size());
     for (const Payload_Metric &metric : payload.metrics()) {
         int index = -1;
         if (metric.has_alias()) {
