@@ -46,6 +46,8 @@ export interface TlsListeners {
   wssUrl: string;
   /** "mqtts://localhost:PORT": TLS that lets in only clients with a certificate of `ca`. */
   clientCertUrl: string;
+  /** "mqtts://127.0.0.1:PORT" whose certificate, of `ca`, names another host. */
+  wrongHostUrl: string;
   /** PEM files. */
   ca: string;
   otherCa: string;
@@ -88,8 +90,10 @@ function makeCertificates(dir: string) {
     );
   }
   writeFileSync(file('server.ext'), 'subjectAltName=IP:127.0.0.1,DNS:localhost\n');
+  writeFileSync(file('wrong.ext'), 'subjectAltName=DNS:another-host.invalid\n');
   for (const [name, subject, extra] of [
     ['server', '/CN=127.0.0.1', ['-extfile', file('server.ext')]],
+    ['wrong', '/CN=another-host.invalid', ['-extfile', file('wrong.ext')]],
     ['client', '/CN=station', []],
   ] as const) {
     openssl(
@@ -120,12 +124,14 @@ function makeCertificates(dir: string) {
     );
   }
   // The broker may read its key after it gave up root.
-  for (const name of ['server.key', 'client.key']) chmodSync(file(name), 0o644);
+  for (const name of ['server.key', 'wrong.key', 'client.key']) chmodSync(file(name), 0o644);
   return {
     ca: file('ca.pem'),
     otherCa: file('other.pem'),
     serverCert: file('server.pem'),
     serverKey: file('server.key'),
+    wrongCert: file('wrong.pem'),
+    wrongKey: file('wrong.key'),
     cert: file('client.pem'),
     key: file('client.key'),
   };
@@ -184,17 +190,25 @@ export async function startBroker(options: BrokerOptions = {}): Promise<TestBrok
   let tls: TlsListeners | undefined;
   if (options.tls) {
     const made = makeCertificates(dir);
-    const [mqttsPort, wssPort, clientPort] = [await freePort(), await freePort(), await freePort()];
+    const [mqttsPort, wssPort, clientPort, wrongPort] = [
+      await freePort(),
+      await freePort(),
+      await freePort(),
+      await freePort(),
+    ];
     const files = [`cafile ${made.ca}`, `certfile ${made.serverCert}`, `keyfile ${made.serverKey}`];
     lines.push(`listener ${mqttsPort} 127.0.0.1`, 'protocol mqtt', ...files);
     lines.push(`listener ${wssPort} 127.0.0.1`, 'protocol websockets', ...files);
     lines.push(`listener ${clientPort} 127.0.0.1`, 'protocol mqtt', ...files);
     lines.push('require_certificate true');
-    ports.push(mqttsPort, wssPort, clientPort);
+    lines.push(`listener ${wrongPort} 127.0.0.1`, 'protocol mqtt', `cafile ${made.ca}`);
+    lines.push(`certfile ${made.wrongCert}`, `keyfile ${made.wrongKey}`);
+    ports.push(mqttsPort, wssPort, clientPort, wrongPort);
     tls = {
       mqttsUrl: `mqtts://127.0.0.1:${mqttsPort}`,
       wssUrl: `wss://127.0.0.1:${wssPort}`,
       clientCertUrl: `mqtts://localhost:${clientPort}`,
+      wrongHostUrl: `mqtts://127.0.0.1:${wrongPort}`,
       ca: made.ca,
       otherCa: made.otherCa,
       cert: made.cert,

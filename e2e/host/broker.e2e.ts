@@ -297,6 +297,19 @@ describe('the desktop program on a broker', () => {
     } finally {
       await other.close();
     }
+
+    // Signed by the right authority, but for another host.
+    const elsewhere = await launchHost({
+      args: ['--broker', tls.wrongHostUrl, '--broker-ca', tls.ca, '--topic-prefix', PREFIX],
+    });
+    try {
+      await expect
+        .poll(() => connectionText(elsewhere), { timeout: 15_000 })
+        .toBe(`${CERTIFICATE_REFUSED}: ${tls.wrongHostUrl}`);
+      expect(elsewhere.output()).toContain('(the certificate is not for this host name)');
+    } finally {
+      await elsewhere.close();
+    }
   });
 
   it('refuses an address it cannot use before it opens a window', () => {

@@ -11,7 +11,10 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QRandomGenerator>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QThread>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -28,6 +31,27 @@ bool isLoginRefusal(int code)
 constexpr std::size_t maxWaiting = 2000000;
 
 constexpr int keepAliveSeconds = 10;
+
+// The log's words for a refused certificate, as OpenSSL's own are English.
+QString reasonOf(const QSslError &error)
+{
+    switch (error.error()) {
+    case QSslError::HostNameMismatch:
+        return QStringLiteral("the certificate is not for this host name");
+    case QSslError::CertificateExpired:
+        return QStringLiteral("the certificate has expired");
+    case QSslError::CertificateNotYetValid:
+        return QStringLiteral("the certificate is not valid yet");
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::CertificateUntrusted:
+        return QStringLiteral("certificate verify failed");
+    default:
+        return error.errorString();
+    }
+}
 
 MQTTAsync handleOf(void *client)
 {
@@ -296,6 +320,7 @@ void PlantClient::connected()
     if (stopped)
         return;
     attempt = 0;
+    certificateProblem.clear();
     setState(State::Online);
     say(QStringLiteral("connected."));
 
@@ -340,18 +365,60 @@ void PlantClient::connectFailed(int code, const QString &message)
         text = settings.user.isEmpty() ? QStringLiteral("the login was refused: %1").arg(message)
                                        : QStringLiteral("the login of user \"%1\" was refused: %2")
                                              .arg(settings.user, message);
-    } else if (!tlsError.isEmpty()) {
+    } else if (!tlsError.isEmpty() || !certificateProblem.isEmpty()) {
         next = State::CertificateRefused;
         text = QStringLiteral("the encrypted connection was refused (%1); not connected, "
                               "retrying.")
-                   .arg(tlsError);
+                   .arg(tlsError.isEmpty() ? certificateProblem : tlsError);
     } else {
         text = QStringLiteral("cannot connect: %1; retrying.").arg(message);
+        // Paho says no more of a certificate refused after the handshake (one
+        // for another host): a handshake of our own tells why.
+        if (settings.encrypted())
+            probeCertificate();
     }
     if (next != currentState)
         say(text);
     setState(next);
     scheduleReconnect();
+}
+
+void PlantClient::probeCertificate()
+{
+    if (probing || !QSslSocket::supportsSsl())
+        return;
+    const QUrl url(settings.broker);
+    const int port = url.port(url.scheme() == QLatin1String("wss") ? 443 : 8883);
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    if (!settings.caFile.isEmpty())
+        configuration.addCaCertificates(settings.caFile, QSsl::Pem);
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    auto *socket = new QSslSocket(this);
+    socket->setSslConfiguration(configuration);
+    probing = true;
+    const auto done = [this, socket] {
+        if (!probing)
+            return;
+        probing = false;
+        socket->abort();
+        socket->deleteLater();
+    };
+    connect(socket, &QSslSocket::sslErrors, this, [this, done](const QList<QSslError> &errors) {
+        if (errors.isEmpty())
+            return;
+        certificateProblem = reasonOf(errors.constFirst());
+        done();
+        if (!stopped && currentState == State::Offline) {
+            say(QStringLiteral("the encrypted connection was refused (%1); not connected, "
+                               "retrying.")
+                    .arg(certificateProblem));
+            setState(State::CertificateRefused);
+        }
+    });
+    connect(socket, &QSslSocket::encrypted, this, done);
+    connect(socket, &QSslSocket::errorOccurred, this, done);
+    QTimer::singleShot(5000, socket, done);
+    socket->connectToHostEncrypted(url.host(), quint16(port));
 }
 
 void PlantClient::connectionLost()

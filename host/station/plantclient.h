@@ -72,6 +72,7 @@ private:
     void publish(const PlantPublish &message);
     void setState(State state);
     void scheduleReconnect();
+    void probeCertificate();
     void scheduleTick();
     void say(const QString &text);
 
@@ -85,6 +86,9 @@ private:
     bool connecting = false;
     int attempt = 0;
     std::optional<PlantPublish> lastWill;
+    // Why the broker's certificate was refused, as a handshake of our own found.
+    QString certificateProblem;
+    bool probing = false;
     QTimer reconnectTimer;
     QTimer tickTimer;
 };
