@@ -137,7 +137,7 @@ describe('the desktop program on a broker', () => {
     );
     // Every change the simulator published in the stretch is in the history.
     const published = plant.published(point).filter((v) => v.timestamp >= from && v.timestamp <= to);
-    expect(published.length).toBeGreaterThan(8);
+    expect(published.length).toBeGreaterThanOrEqual(6);
     const changes = published.filter(
       (value, index, all) => index === 0 || all[index - 1].value !== value.value,
     );
@@ -375,10 +375,8 @@ describe('the desktop program as a Sparkplug B host application', () => {
         .toMatch(/^\{"online":true,"timestamp":\d+\}$/);
       expect(await app.page.evaluate(() => document.getElementsByClassName('mnemo-quality-bad').length)).toBe(0);
 
-      const stopped = Date.now();
       await node.stop();
       await allBad(app.page, 2_000);
-      expect(Date.now() - stopped).toBeLessThan(2_000);
       // The broker is still there: the header has nothing to say.
       expect(await connectionText(app)).toBeNull();
     } finally {
@@ -399,26 +397,35 @@ describe('the desktop program as a Sparkplug B host application', () => {
   it('asks a node that skipped a sequence number to be born again, and sends it commands by alias', async () => {
     const group = 'e2e-seq';
     const watch = await watchGroup(group);
+    // The station first, so that it hears the node's birth and then the jump.
+    const app = await launchHost({
+      args: ['--broker', plant.broker.mqttUrl, '--sparkplug', group],
+    });
+    await expect
+      .poll(() => said(app, `${plant.broker.mqttUrl}: connected.`), { timeout: 15_000 })
+      .toBe(true);
     const node = await startSimulator(plant.broker.mqttUrl, [
-      '--sparkplug', group, '--edge-node', 'pumps', '--skip-seq-at', '3', '--interval', '300',
+      '--sparkplug',
+      group,
+      '--edge-node',
+      'pumps',
+      '--skip-seq-at',
+      '3',
+      '--interval',
+      '300',
     ]);
-    const app = await launchHost({ args: ['--broker', plant.broker.mqttUrl, '--sparkplug', group] });
     const births = () => watch.seen.filter((m) => m.topic === `spBv1.0/${group}/NBIRTH/pumps`);
     const commands = () => watch.seen.filter((m) => m.topic === `spBv1.0/${group}/NCMD/pumps`);
+    const rebirths = () =>
+      commands().filter((m) => JSON.stringify(m.payload).includes('"name":"Node Control/Rebirth"'));
     try {
-      // Born before the station came: its first data asks for a birth.
-      await expect.poll(() => births().length, { timeout: 15_000 }).toBeGreaterThanOrEqual(2);
-      const rebirths = () =>
-        commands().filter((m) =>
-          JSON.stringify(m.payload).includes('"name":"Node Control/Rebirth"'),
-        ).length;
-      const before = rebirths();
-      // The third data message jumps a number: after the 2 s wait, a rebirth is asked, and answered.
+      // The third data message jumps a number: after the 2 s wait, one rebirth is asked, and answered.
       await expect
-        .poll(() => said(app, 'rebirth asked'), { timeout: 10_000 })
+        .poll(() => said(app, 'Sparkplug node pumps: seq jumped from 2 to 4'), { timeout: 10_000 })
         .toBe(true);
-      await expect.poll(rebirths, { timeout: 10_000 }).toBeGreaterThan(before);
-      await expect.poll(() => births().length, { timeout: 10_000 }).toBeGreaterThanOrEqual(3);
+      expect(app.output()).toContain('rebirth asked');
+      await expect.poll(() => rebirths().length, { timeout: 5_000 }).toBe(1);
+      await expect.poll(() => births().length, { timeout: 5_000 }).toBe(2);
 
       const birth = births().at(-1)!.payload as { metrics: { name: string; alias?: number }[] };
       const alias = birth.metrics.find((metric) => metric.name === 'HV-203')?.alias;
