@@ -27,16 +27,14 @@ export function parseArguments(argv = process.argv.slice(2)) {
 }
 
 /**
- * Starts build/corvane-ui through the harness (`options`: the harness's
- * LaunchOptions, such as `args` and `env`); resolves with its HostApp and its pid.
+ * Starts build/corvane-ui (or `options.executable`) through the harness
+ * (`options`: the harness's LaunchOptions, such as `args` and `env`); resolves
+ * with its HostApp and its pid.
  */
 export async function launchProgram(options = {}) {
   const { module: harness } = await runnerImport(harnessPath);
   const app = await harness.launchHost({ reload: false, ...options });
-  const executable = realpathSync(harness.defaultExecutable);
-  const pid = processes().find(
-    (entry) => entry.ppid === process.pid && exeOf(entry.pid) === executable,
-  )?.pid;
+  const pid = childRunning(options.executable ?? harness.defaultExecutable);
   if (pid === undefined) {
     await app.close();
     throw new Error('the started program was not found among this process’s children');
@@ -108,10 +106,21 @@ function exeOf(pid) {
   }
 }
 
-/** Every process: pid, parent, CPU seconds (user + system) and command line. */
-function processes() {
+/** The pid of this process's child that runs `executable`, if there is one. */
+export function childRunning(executable) {
+  const path = realpathSync(executable);
+  return processes().find((entry) => entry.ppid === process.pid && exeOf(entry.pid) === path)?.pid;
+}
+
+/** CPU seconds (user + system) of one process so far; NaN once it has ended. */
+export function cpuSeconds(pid) {
+  return processes([pid])[0]?.cpu ?? Number.NaN;
+}
+
+/** Every process (or those of `pids`): pid, parent, CPU seconds (user + system) and command line. */
+function processes(pids) {
   const entries = [];
-  for (const name of readdirSync('/proc')) {
+  for (const name of pids?.map(String) ?? readdirSync('/proc')) {
     if (!/^\d+$/.test(name)) continue;
     try {
       const stat = readFileSync(`/proc/${name}/stat`, 'utf8');
@@ -143,7 +152,8 @@ async function rendererIds(browserSession) {
  * CPU seconds so far of the program's process tree: `program` is the program's
  * own process (Qt, the engine's browser side and, with --disable-gpu, its
  * compositing), `renderer` all renderer processes, `all` the whole tree;
- * `softwareGl` is the part of `program` spent in Mesa's llvmpipe threads.
+ * `softwareGl`, `guiThread` and `brokerClient` are the parts of `program`
+ * spent in Mesa's llvmpipe threads, the GUI thread and Paho's threads.
  */
 export async function programTimes(pid, browserSession) {
   const renderers = await rendererIds(browserSession);
@@ -161,17 +171,21 @@ export async function programTimes(pid, browserSession) {
     queue.push(...(children.get(entry.pid) ?? []));
   }
   const perPid = Object.fromEntries(tree.map((entry) => [entry.pid, entry.cpu]));
-  // Mesa's software rasteriser, when the program's window is drawn without a GPU (Xvfb).
-  const softwareGl = threadTimes(pid)
-    .filter((thread) => thread.name.startsWith('llvmpipe'))
-    .reduce((total, thread) => total + thread.cpu, 0);
+  const threads = threadTimes(pid);
+  const threadsCpu = (chosen) =>
+    threads.filter(chosen).reduce((total, thread) => total + thread.cpu, 0);
   const isRenderer = (entry) =>
     renderers.has(entry.pid) || entry.command.includes('--type=renderer');
   return {
     perPid,
     rendererPids: tree.filter(isRenderer).map((entry) => entry.pid),
     programPid: pid,
-    softwareGl,
+    // Mesa's software rasteriser, when the program's window is drawn without a GPU (Xvfb).
+    softwareGl: threadsCpu((thread) => thread.name.startsWith('llvmpipe')),
+    // The GUI thread (the station's own work: bridge, point table, feeds).
+    guiThread: threadsCpu((thread) => thread.tid === pid),
+    // The broker client's threads (Paho's receiving and sending).
+    brokerClient: threadsCpu((thread) => thread.name.startsWith('MQTTAsync')),
   };
 }
 
@@ -188,6 +202,7 @@ function threadTimes(pid) {
       const stat = readFileSync(`/proc/${pid}/task/${name}/stat`, 'utf8');
       const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
       threads.push({
+        tid: Number(name),
         name: stat.slice(stat.indexOf('(') + 1, stat.lastIndexOf(')')),
         cpu: (Number(fields[11]) + Number(fields[12])) / clockTicks,
       });
@@ -207,6 +222,8 @@ export function programShares(before, after, wall) {
     renderer: share(renderers),
     program: share([after.programPid]),
     softwareGl: (100 * (after.softwareGl - before.softwareGl)) / wall,
+    guiThread: (100 * (after.guiThread - before.guiThread)) / wall,
+    brokerClient: (100 * (after.brokerClient - before.brokerClient)) / wall,
     all: share(Object.keys(after.perPid).map(Number)),
   };
 }

@@ -2,9 +2,10 @@
 // bench's driving of the browser does not hold it up. Asked for a rate and a
 // duration, it publishes that many values per second, in turn to the points
 // p1 to p2000 under its prefix, each stamped with its publish time, and
-// answers with how many it sent and the newest stamp. When the connection
-// cannot take more (the broker reads slower than asked), it sends less rather
-// than queue: the answer tells the rate reached.
+// answers with how many it sent, the newest stamp and the most bytes that
+// waited in its connection's queue. When the connection cannot take more (the
+// broker reads slower than asked), it sends less rather than queue: the answer
+// tells the rate reached.
 import { parentPort, workerData } from 'node:worker_threads';
 import mqtt from 'mqtt';
 
@@ -21,10 +22,12 @@ parentPort.on('message', ({ rate, seconds }) => {
   let sent = 0;
   let newest = 0;
   let next = 0;
+  let queued = 0;
   const tick = () => {
     const elapsed = performance.now() - start;
+    queued = Math.max(queued, client.stream.writableLength);
     if (elapsed >= seconds * 1000) {
-      parentPort.postMessage({ sent, seconds: elapsed / 1000, newest });
+      parentPort.postMessage({ sent, seconds: elapsed / 1000, newest, queued });
       return;
     }
     const due = Math.floor((rate * elapsed) / 1000);
