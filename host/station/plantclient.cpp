@@ -168,6 +168,9 @@ void PlantClient::start()
         return;
     stopped = false;
     if (!client) {
+        // Paho keeps a trace of its own in memory, formatting a line for every
+        // packet at its default level: only errors are worth that.
+        MQTTAsync_setTraceLevel(MQTTASYNC_TRACE_ERROR);
         const QByteArray address = settings.clientAddress().toUtf8();
         const QByteArray id
             = QStringLiteral("corvane-ui-%1-%2")
