@@ -258,7 +258,7 @@ describe.skipIf(!canCloseWindows)('history and trends in the program', () => {
             pointer.move(over.box.x + over.box.width - 4 - nudge, over.y);
             return row.getAttribute('data-status');
           },
-          { timeout: 10_000, intervals: [300] },
+          { timeout: 10_000, interval: 300 },
         )
         .toBe('good');
       expect(await row.textContent()).toMatch(
