@@ -13,7 +13,7 @@ import {
   type SchemeCatalog,
 } from '../model';
 import { makeState, rect } from '../model/testFixtures';
-import { PropertyInspector } from './InspectorPanel';
+import { PropertyInspector } from './PropertyInspector';
 
 let editor: EditorContextValue;
 function Probe() {
