@@ -22,3 +22,31 @@ export type {
   SettingsStore,
   Station,
 } from './station';
+export {
+  alarmsOver,
+  createAlarmStore,
+  JOURNAL_EVENTS,
+  NO_ALARM_STATUS,
+  NO_ALARMS,
+  readAlarm,
+  readAlarmStatus,
+  readJournalAnswer,
+  SHELVE_MINUTES,
+} from './alarms';
+export type {
+  ActionResult,
+  Alarm,
+  AlarmClient,
+  AlarmKind,
+  AlarmPriority,
+  AlarmSnapshot,
+  AlarmState,
+  AlarmStatus,
+  AlarmStore,
+  HornState,
+  JournalAnswer,
+  JournalEvent,
+  JournalQuery,
+  JournalRecord,
+  ShelveMinutes,
+} from './alarms';

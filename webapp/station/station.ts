@@ -3,6 +3,7 @@
 // nothing here is offered: history stays empty and says so.
 
 import type { DataSource, PointInfo, PointStatus, PointValue, Unsubscribe } from '../data';
+import { alarmsOver, NO_ALARMS, type AlarmClient } from './alarms';
 import { findTransport, openChannel, type ChannelObject, type ChannelTransport } from './channel';
 import {
   createPlantDataSource,
@@ -74,6 +75,8 @@ export interface Station {
   plant: PlantState;
   /** The data source over the program's plant connection (source "broker"). */
   plantSource(): PlantDataSource;
+  /** The station's alarms and journal. */
+  alarms: AlarmClient;
 }
 
 const EMPTY_ANSWER: HistoryAnswer = { points: {}, downsampled: {} };
@@ -147,7 +150,7 @@ export async function connectStationOver(
 ): Promise<Station | null> {
   if (!transport) return null;
   const { objects } = await openChannel(transport);
-  const { history, points, settings, plant } = objects;
+  const { history, points, settings, plant, alarms } = objects;
   if (!history || !points || !settings || !plant) return null;
   const plantState = readPlantState(await plant.invoke('state'));
   return {
@@ -175,6 +178,7 @@ export async function connectStationOver(
     describePoints: (catalogue) => void points.invoke('describe', catalogue),
     plant: plantState,
     plantSource: () => createPlantDataSource(plant, plantState),
+    alarms: alarms ? alarmsOver(alarms) : NO_ALARMS,
   };
 }
 
