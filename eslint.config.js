@@ -11,6 +11,7 @@ const rooms = [
   ['station'],
   ['view'],
   ['trends'],
+  ['alarms'],
   ['editor'],
   ['shell'],
 ];
