@@ -10,3 +10,11 @@ export {
   priorityShapePath,
 } from './PriorityMark';
 export type { PriorityMarkProps } from './PriorityMark';
+export {
+  ALARM_STATE_LABELS,
+  alarmStateText,
+  CHATTERING_LABEL,
+  isStanding,
+  isUnacknowledged,
+  SUSPECT_LABEL,
+} from './alarmLabels';
