@@ -1,5 +1,6 @@
 #include "bridge.h"
 #include "historyexport.h"
+#include "horn.h"
 #include "loopback.h"
 #include "mainwindow.h"
 #include "plantclient.h"
@@ -10,6 +11,7 @@
 #include "schemeregistration.h"
 #include "settingsfile.h"
 #include "station.h"
+#include "stationalarms.h"
 #include "stationbackend.h"
 #include "stationdatabase.h"
 #include "symbolfolder.h"
@@ -68,6 +70,23 @@ QList<QCommandLineOption> historyOptions()
         QCommandLineOption(QStringLiteral("to"),
             QStringLiteral("With --export-history: up to <time> (default: the last sample)."),
             QStringLiteral("time")),
+    };
+}
+
+QList<QCommandLineOption> alarmOptions()
+{
+    return {
+        QCommandLineOption(QStringLiteral("alarms"),
+            QStringLiteral("Read the alarm definitions from <file> instead of %1 (watched; without "
+                           "it, a built-in set for the emulator's points).")
+                .arg(QDir::toNativeSeparators(StationAlarms::defaultDefinitionsPath())),
+            QStringLiteral("file")),
+        QCommandLineOption(
+            QStringLiteral("no-horn"), QStringLiteral("Never sound the alarm horn.")),
+        QCommandLineOption(QStringLiteral("station"),
+            QStringLiteral("The station's name in the journal and to other stations (default: the "
+                           "machine's host name)."),
+            QStringLiteral("name")),
     };
 }
 
@@ -137,6 +156,7 @@ int printInformation(int argc, char **argv)
     parser.addOption(schemesOption());
     parser.addOption(symbolsOption());
     parser.addOptions(historyOptions());
+    parser.addOptions(alarmOptions());
     parser.process(app);
     return 0;
 }
@@ -228,6 +248,16 @@ int main(int argc, char **argv)
     if (!days.isEmpty())
         stationOptions.historyDays = days.toInt();
     stationOptions.plant = data.settings;
+    if (folderFrom(arguments, QStringLiteral("alarms"), stationOptions.alarmsPath)
+            == FolderOption::MissingValue
+        || folderFrom(arguments, QStringLiteral("station"), stationOptions.name)
+            == FolderOption::MissingValue) {
+        std::fprintf(stderr,
+            "corvane-ui: --alarms needs a file and --station a name.\nTry 'corvane-ui --help' for "
+            "the options.\n");
+        return 1;
+    }
+    const bool hornOff = arguments.contains(QStringLiteral("--no-horn"));
     if (history == FolderOption::MissingValue) {
         std::fprintf(stderr,
             "corvane-ui: --history needs a file.\nTry 'corvane-ui --help' for the options.\n");
@@ -280,11 +310,19 @@ int main(int argc, char **argv)
             [&bridge, &station] { bridge.setPlantState(plantStateOf(station)); });
     }
 
+    QObject::connect(station.alarms(), &StationAlarms::changed, &bridge, &Bridge::deliverAlarms);
+    Horn horn(!hornOff);
+    station.alarms()->setHorn(horn.isEnabled(), horn.hasAudio());
+    QObject::connect(station.alarms(), &StationAlarms::hornChanged, &horn, &Horn::setSounding);
+
     MainWindow window;
     shown = &window;
     window.setBridge(&bridge);
     QObject::connect(&station, &Station::problem, &window, &MainWindow::logMessage);
     QObject::connect(&station, &Station::plantReport, &window, &MainWindow::logMessage);
+    if (horn.isEnabled() && !horn.hasAudio())
+        window.logMessage(QCoreApplication::translate(
+            "main", "The alarm horn cannot sound: this machine has no audio output"));
     // Recording starts once its reports have somewhere to go.
     station.start();
     window.setSchemeFolder(schemeFolder);

@@ -126,6 +126,10 @@ public:
         const QString &station, const QString &comment, QList<AlarmEvent> &out, QString &problem);
     bool shelve(const QString &id, qint64 durationMs, const QString &reason, const QString &user,
         const QString &station, QList<AlarmEvent> &out, QString &problem);
+    // Shelving another station began, ending at `until` (station time, at
+    // most `longestShelving` from now).
+    bool shelveUntil(const QString &id, qint64 until, const QString &reason, const QString &user,
+        const QString &station, QList<AlarmEvent> &out, QString &problem);
     bool unshelve(const QString &id, const QString &user, const QString &station,
         QList<AlarmEvent> &out, QString &problem);
     bool reset(const QString &id, const QString &user, const QString &station,

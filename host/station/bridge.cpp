@@ -217,6 +217,231 @@ QJsonObject PlantService::write(const QJsonValue &id, const QJsonValue &value)
     return backend.write(point, value);
 }
 
+AlarmService::AlarmService(
+    const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent)
+    : QObject(parent)
+    , backend(backend)
+    , admit(std::move(admit))
+{ }
+
+namespace {
+
+std::optional<QString> alarmIdOf(const QJsonValue &value)
+{
+    const QString id = value.toString();
+    // As long as a definition's id may be.
+    if (!value.isString() || id.isEmpty() || id.size() > 200)
+        return std::nullopt;
+    return id;
+}
+
+std::optional<QString> textOf(const QJsonValue &value)
+{
+    if (value.isUndefined() || value.isNull())
+        return QString();
+    if (!value.isString() || value.toString().size() > AlarmService::maxTextLength)
+        return std::nullopt;
+    return value.toString();
+}
+
+const QString refusedAnswer = QStringLiteral("Станция отклонила запрос");
+
+} // namespace
+
+QString AlarmService::list()
+{
+    if (!admit(QString()) || !backend.alarmList)
+        return QStringLiteral("{\"alarms\":[]}");
+    return backend.alarmList();
+}
+
+QJsonObject AlarmService::act(
+    const AlarmRequest &request, const QString &problem, const char *method)
+{
+    if (!admit(problem.isEmpty()
+                ? QString()
+                : QStringLiteral("alarms.%1: %2").arg(QLatin1String(method), problem)))
+        return QJsonObject { { QStringLiteral("error"), refusedAnswer } };
+    if (!backend.alarmAction)
+        return QJsonObject { { QStringLiteral("error"), QStringLiteral("Тревоги не ведутся") } };
+    return backend.alarmAction(request);
+}
+
+QJsonObject AlarmService::acknowledge(const QJsonValue &ids, const QJsonValue &comment)
+{
+    AlarmRequest request;
+    request.kind = AlarmRequest::Kind::Acknowledge;
+    QString problem;
+    const QJsonArray list = ids.toArray();
+    if (!ids.isArray() || list.size() > maxIds)
+        problem = QStringLiteral("a list of at most %1 alarm ids").arg(maxIds);
+    for (const QJsonValue &id : list) {
+        const std::optional<QString> alarm = alarmIdOf(id);
+        if (!alarm) {
+            problem = QStringLiteral("a list of alarm ids");
+            break;
+        }
+        request.ids << *alarm;
+    }
+    const std::optional<QString> text = textOf(comment);
+    if (!text)
+        problem = QStringLiteral("a comment of at most %1 characters").arg(maxTextLength);
+    else
+        request.text = *text;
+    return act(request, problem, "acknowledge");
+}
+
+QJsonObject AlarmService::shelve(
+    const QJsonValue &id, const QJsonValue &minutes, const QJsonValue &reason)
+{
+    AlarmRequest request;
+    request.kind = AlarmRequest::Kind::Shelve;
+    const std::optional<QString> alarm = alarmIdOf(id);
+    const std::optional<QString> text = textOf(reason);
+    const int duration = minutes.isDouble() ? int(minutes.toDouble()) : 0;
+    const bool known = minutes.isDouble() && double(duration) == minutes.toDouble()
+        && (duration == 15 || duration == 60 || duration == 240 || duration == 480);
+    if (alarm)
+        request.ids << *alarm;
+    request.text = text.value_or(QString());
+    request.minutes = duration;
+    return act(request,
+        alarm && text && known
+            ? QString()
+            : QStringLiteral("an alarm id, 15, 60, 240 or 480 minutes and a reason of at most %1 "
+                             "characters")
+                  .arg(maxTextLength),
+        "shelve");
+}
+
+QJsonObject AlarmService::unshelve(const QJsonValue &id)
+{
+    AlarmRequest request;
+    request.kind = AlarmRequest::Kind::Unshelve;
+    const std::optional<QString> alarm = alarmIdOf(id);
+    if (alarm)
+        request.ids << *alarm;
+    return act(request, alarm ? QString() : QStringLiteral("an alarm id"), "unshelve");
+}
+
+QJsonObject AlarmService::reset(const QJsonValue &id)
+{
+    AlarmRequest request;
+    request.kind = AlarmRequest::Kind::Reset;
+    const std::optional<QString> alarm = alarmIdOf(id);
+    if (alarm)
+        request.ids << *alarm;
+    return act(request, alarm ? QString() : QStringLiteral("an alarm id"), "reset");
+}
+
+QJsonObject AlarmService::comment(const QJsonValue &id, const QJsonValue &text)
+{
+    AlarmRequest request;
+    request.kind = AlarmRequest::Kind::Comment;
+    const std::optional<QString> alarm = alarmIdOf(id);
+    const std::optional<QString> words = textOf(text);
+    if (alarm)
+        request.ids << *alarm;
+    request.text = words.value_or(QString());
+    return act(request,
+        alarm && words
+            ? QString()
+            : QStringLiteral("an alarm id and a text of at most %1 characters").arg(maxTextLength),
+        "comment");
+}
+
+QJsonObject AlarmService::outOfService(const QJsonValue &id, const QJsonValue &reason)
+{
+    AlarmRequest request;
+    request.kind = AlarmRequest::Kind::OutOfService;
+    const std::optional<QString> alarm = alarmIdOf(id);
+    const std::optional<QString> text = textOf(reason);
+    if (alarm)
+        request.ids << *alarm;
+    request.text = text.value_or(QString());
+    return act(request,
+        alarm && text ? QString()
+                      : QStringLiteral("an alarm id and a reason of at most %1 characters")
+                            .arg(maxTextLength),
+        "outOfService");
+}
+
+QJsonObject AlarmService::inService(const QJsonValue &id)
+{
+    AlarmRequest request;
+    request.kind = AlarmRequest::Kind::InService;
+    const std::optional<QString> alarm = alarmIdOf(id);
+    if (alarm)
+        request.ids << *alarm;
+    return act(request, alarm ? QString() : QStringLiteral("an alarm id"), "inService");
+}
+
+QJsonObject AlarmService::silence()
+{
+    AlarmRequest request;
+    request.kind = AlarmRequest::Kind::Silence;
+    return act(request, QString(), "silence");
+}
+
+void AlarmService::journal(const QJsonValue &request, const QJsonValue &query)
+{
+    ask(request, query, false);
+}
+
+void AlarmService::exportJournal(const QJsonValue &request, const QJsonValue &query)
+{
+    ask(request, query, true);
+}
+
+void AlarmService::ask(const QJsonValue &request, const QJsonValue &query, bool csv)
+{
+    QString problem;
+    const std::optional<int> number = BridgeArguments::count(request, 0, 1 << 30, problem);
+    const QJsonObject fields = query.toObject();
+    const std::optional<qint64> from
+        = BridgeArguments::time(fields.value(QLatin1String("from")), problem);
+    const std::optional<qint64> to
+        = BridgeArguments::time(fields.value(QLatin1String("to")), problem);
+    JournalQuery look;
+    bool valid = number && from && to && query.isObject();
+    if (valid) {
+        look.from = *from;
+        look.to = *to;
+        for (const auto &[name, into] : { std::pair { "point", &look.point },
+                 std::pair { "event", &look.event }, std::pair { "text", &look.text } }) {
+            const QJsonValue value = fields.value(QLatin1String(name));
+            if (!value.isUndefined()
+                && (!value.isString() || value.toString().size() > maxTextLength))
+                valid = false;
+            *into = value.toString();
+        }
+        const QJsonValue limit = fields.value(QLatin1String("limit"));
+        look.limit = limit.isDouble() ? int(std::clamp(limit.toDouble(), 0.0, 1e6)) : 0;
+    }
+    if (!admit(valid
+                ? QString()
+                : QStringLiteral("alarms.%1: a request number and {from, to, point?, event?, "
+                                 "text?, limit?}")
+                      .arg(csv ? QStringLiteral("exportJournal") : QStringLiteral("journal")))) {
+        if (number)
+            emit answered(
+                *number, csv ? QString() : QStringLiteral("{\"records\":[],\"truncated\":false}"));
+        return;
+    }
+    const auto &service = csv ? backend.journalCsv : backend.journal;
+    if (!service) {
+        emit answered(
+            *number, csv ? QString() : QStringLiteral("{\"records\":[],\"truncated\":false}"));
+        return;
+    }
+    QPointer<AlarmService> self(this);
+    const int requested = *number;
+    service(look, [self, requested](const QString &answer) {
+        if (self)
+            emit self->answered(requested, answer);
+    });
+}
+
 SettingsService::SettingsService(
     const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent)
     : QObject(parent)
@@ -276,6 +501,13 @@ Bridge::Bridge(
         QStringLiteral("settings"), new SettingsService(backend, admit, this));
     plantService = new PlantService(backend, admit, this);
     webChannel->registerObject(QStringLiteral("plant"), plantService);
+    alarmService = new AlarmService(backend, admit, this);
+    webChannel->registerObject(QStringLiteral("alarms"), alarmService);
+}
+
+void Bridge::deliverAlarms(const QString &batch)
+{
+    emit alarmService->changed(batch);
 }
 
 void Bridge::deliver(const QString &batch)

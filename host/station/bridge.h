@@ -9,6 +9,37 @@
 
 class QWebChannel;
 
+// An operator action on alarms as the page asks for it.
+struct AlarmRequest
+{
+    enum class Kind {
+        Acknowledge,
+        Shelve,
+        Unshelve,
+        Reset,
+        Comment,
+        OutOfService,
+        InService,
+        Silence
+    };
+    Kind kind = Kind::Acknowledge;
+    QStringList ids; // acknowledge: one or more; the others: one
+    QString text; // comment or reason
+    int minutes = 0; // shelve: 15, 60, 240 or 480
+};
+
+// A look into the journal: [from, to], and optionally an exact point, an
+// event and a text; at most `limit` records, the newest.
+struct JournalQuery
+{
+    qint64 from = 0;
+    qint64 to = 0;
+    QString point;
+    QString event;
+    QString text;
+    int limit = 0;
+};
+
 // What the bridge's services do in the host; each is given by the station.
 struct BridgeBackend
 {
@@ -36,6 +67,14 @@ struct BridgeBackend
     std::function<QJsonArray()> list;
     // A command to a point: { ok: true } or { error: reason }.
     std::function<QJsonObject(const QString &id, const QJsonValue &value)> write;
+
+    // The alarms: every alarm and the status, as JSON text.
+    std::function<QString()> alarmList;
+    // An operator action on alarms, its arguments checked: { ok } or { error }.
+    std::function<QJsonObject(const AlarmRequest &request)> alarmAction;
+    // The journal's records (JSON) or its CSV, answered once, possibly later.
+    std::function<void(const JournalQuery &query, std::function<void(const QString &)>)> journal;
+    std::function<void(const JournalQuery &query, std::function<void(const QString &)>)> journalCsv;
 };
 
 // The history service: the page asks with a request number and hears the
@@ -113,6 +152,46 @@ private:
     std::function<bool(const QString &)> admit;
 };
 
+// The alarm service: the page reads every alarm once (`list`), hears the
+// changes as `changed` (JSON text), asks for operator actions and reads the
+// journal (`journal` and `exportJournal`, answered as `answered` with the
+// request's number).
+class AlarmService : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int maxTextLength = 500;
+    static constexpr int maxIds = 20000;
+
+    AlarmService(
+        const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent);
+
+    Q_INVOKABLE QString list();
+    Q_INVOKABLE QJsonObject acknowledge(const QJsonValue &ids, const QJsonValue &comment);
+    Q_INVOKABLE QJsonObject shelve(
+        const QJsonValue &id, const QJsonValue &minutes, const QJsonValue &reason);
+    Q_INVOKABLE QJsonObject unshelve(const QJsonValue &id);
+    Q_INVOKABLE QJsonObject reset(const QJsonValue &id);
+    Q_INVOKABLE QJsonObject comment(const QJsonValue &id, const QJsonValue &text);
+    Q_INVOKABLE QJsonObject outOfService(const QJsonValue &id, const QJsonValue &reason);
+    Q_INVOKABLE QJsonObject inService(const QJsonValue &id);
+    Q_INVOKABLE QJsonObject silence();
+    Q_INVOKABLE void journal(const QJsonValue &request, const QJsonValue &query);
+    Q_INVOKABLE void exportJournal(const QJsonValue &request, const QJsonValue &query);
+
+signals:
+    void changed(const QString &batch);
+    void answered(double request, const QString &answer);
+
+private:
+    QJsonObject act(const AlarmRequest &request, const QString &problem, const char *method);
+    void ask(const QJsonValue &request, const QJsonValue &query, bool csv);
+
+    BridgeBackend backend;
+    std::function<bool(const QString &)> admit;
+};
+
 // The settings service: what the page's views keep between runs.
 class SettingsService : public QObject
 {
@@ -155,6 +234,8 @@ public:
     void deliver(const QString &batch);
     // Tells the page the plant connection's new state.
     void setPlantState(const QJsonObject &state);
+    // Hands the page a batch of changed alarms (see AlarmService).
+    void deliverAlarms(const QString &batch);
 
 signals:
     void refused(const QString &message);
@@ -163,4 +244,5 @@ private:
     QWebChannel *webChannel = nullptr;
     HistoryService *historyService = nullptr;
     PlantService *plantService = nullptr;
+    AlarmService *alarmService = nullptr;
 };

@@ -66,6 +66,7 @@ struct PlantClient::Shared
     {
         QByteArray topic;
         QByteArray payload;
+        bool retained = false;
     };
 
     QMutex mutex;
@@ -197,7 +198,8 @@ void PlantClient::start()
                 auto *shared = static_cast<Shared *>(context);
                 Shared::Incoming incoming { topicLength > 0 ? QByteArray(topic, topicLength)
                                                             : QByteArray(topic),
-                    QByteArray(static_cast<const char *>(message->payload), message->payloadlen) };
+                    QByteArray(static_cast<const char *>(message->payload), message->payloadlen),
+                    message->retained != 0 };
                 MQTTAsync_freeMessage(&message);
                 MQTTAsync_free(topic);
                 QMutexLocker lock(&shared->mutex);
@@ -327,10 +329,12 @@ void PlantClient::connected()
     setState(State::Online);
     say(QStringLiteral("connected."));
 
-    const QList<QByteArray> filters = layout->subscriptions();
+    const QList<QByteArray> filters = layout->subscriptions() + sideFilters;
     shared->topics.assign(filters.begin(), filters.end());
     std::vector<char *> topics;
     std::vector<int> qos(filters.size(), 0);
+    // The station's own topics go at QoS 1: an acknowledgement must not be lost.
+    std::fill(qos.end() - sideFilters.size(), qos.end(), 1);
     for (QByteArray &topic : shared->topics)
         topics.push_back(topic.data());
     MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
@@ -458,8 +462,12 @@ void PlantClient::drain()
                            "dropped."));
     PlantOutput out;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (const Shared::Incoming &incoming : batch)
-        layout->receive(incoming.topic, incoming.payload, now, out);
+    for (const Shared::Incoming &incoming : batch) {
+        if (isSideTopic(incoming.topic))
+            emit sideMessage(incoming.topic, incoming.payload, incoming.retained);
+        else
+            layout->receive(incoming.topic, incoming.payload, now, out);
+    }
     apply(out);
 }
 
@@ -512,6 +520,40 @@ void PlantClient::publish(const PlantPublish &message)
         say(QStringLiteral("a message to %1 could not be sent: %2")
                 .arg(
                     QString::fromUtf8(message.topic), QString::fromUtf8(MQTTAsync_strerror(sent))));
+}
+
+void PlantClient::setSideTopics(const QList<QByteArray> &filters)
+{
+    sideFilters = filters;
+}
+
+bool PlantClient::publishSide(const PlantPublish &message)
+{
+    if (!client || currentState != State::Online)
+        return false;
+    publish(message);
+    return true;
+}
+
+bool PlantClient::topicMatches(const QByteArray &filter, const QByteArray &topic)
+{
+    const QList<QByteArray> wanted = filter.split('/');
+    const QList<QByteArray> levels = topic.split('/');
+    for (qsizetype i = 0; i < wanted.size(); ++i) {
+        if (wanted.at(i) == "#")
+            return true;
+        if (i >= levels.size())
+            return false;
+        if (wanted.at(i) != "+" && wanted.at(i) != levels.at(i))
+            return false;
+    }
+    return wanted.size() == levels.size();
+}
+
+bool PlantClient::isSideTopic(const QByteArray &topic) const
+{
+    return std::any_of(sideFilters.begin(), sideFilters.end(),
+        [&topic](const QByteArray &filter) { return topicMatches(filter, topic); });
 }
 
 bool PlantClient::write(const QString &id, const QJsonValue &value, QString &problem)

@@ -49,6 +49,15 @@ public:
     // sent now. A command is never kept for later: a late one is worse than none.
     bool write(const QString &id, const QJsonValue &value, QString &problem);
 
+    // Topics of the station's own (alarms shared between stations), followed
+    // at QoS 1 beside the layout's from the next connection on; their
+    // messages come as `sideMessage`, never to the layout. Set before start().
+    void setSideTopics(const QList<QByteArray> &filters);
+    // Publishes on such a topic; false while not connected.
+    bool publishSide(const PlantPublish &message);
+    // Whether an MQTT topic filter (with + and #) matches `topic`.
+    static bool topicMatches(const QByteArray &filter, const QByteArray &topic);
+
     // The delay before reconnection attempt `attempt` (from 0): doubling from
     // 0.5 s up to 3 s, each shortened at random by up to a quarter.
     static int reconnectDelay(int attempt, double random);
@@ -59,6 +68,7 @@ signals:
     void stateChanged(PlantClient::State state);
     // A line for the log window: "Data server <address>: …".
     void report(const QString &line);
+    void sideMessage(const QByteArray &topic, const QByteArray &payload, bool retained);
 
 private:
     struct Shared; // what Paho's threads and this object share
@@ -75,6 +85,7 @@ private:
     void probeCertificate();
     void scheduleTick();
     void say(const QString &text);
+    bool isSideTopic(const QByteArray &topic) const;
 
     PlantSettings settings;
     std::unique_ptr<PlantLayout> layout;
@@ -89,6 +100,7 @@ private:
     // Why the broker's certificate was refused, as a handshake of our own found.
     QString certificateProblem;
     bool probing = false;
+    QList<QByteArray> sideFilters;
     QTimer reconnectTimer;
     QTimer tickTimer;
 };

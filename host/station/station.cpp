@@ -5,7 +5,10 @@
 #include "plantclient.h"
 #include "pointtable.h"
 #include "sparkpluglayout.h"
+#include "stationalarms.h"
 #include "updatefeed.h"
+
+#include <QSysInfo>
 
 namespace {
 
@@ -25,12 +28,29 @@ Station::Station(const Options &options, QObject *parent)
     , stationDatabase(new StationDatabase(this))
     , stationHistorian(new Historian(pointTable, stationDatabase, this))
     , updateFeed(new UpdateFeed(pointTable, this))
+    , stationName(options.name.isEmpty() ? QSysInfo::machineHostName() : options.name)
+    , stationAlarms(new StationAlarms(pointTable, stationDatabase, stationName, this))
 {
     connect(stationDatabase, &StationDatabase::problem, this, &Station::problem);
+    connect(stationAlarms, &StationAlarms::problem, this, &Station::plantReport);
+    stationAlarms->setDefinitionsFile(
+        options.alarmsPath.isEmpty() ? StationAlarms::defaultDefinitionsPath() : options.alarmsPath,
+        !options.alarmsPath.isEmpty());
     connect(stationDatabase, &StationDatabase::recordingChanged, this, &Station::recordingChanged);
     if (options.plant.usesBroker()) {
         plantClient = new PlantClient(options.plant, makeLayout(options.plant), pointTable, this);
         connect(plantClient, &PlantClient::report, this, &Station::plantReport);
+        // Every station on the broker shares one set of alarms and their states.
+        stationAlarms->shareThrough(options.plant.topicPrefix.toUtf8(),
+            [client = plantClient](
+                const QByteArray &topic, const QByteArray &payload, int qos, bool retained) {
+                return client->publishSide(PlantPublish { topic, payload, qos, retained });
+            });
+        plantClient->setSideTopics(stationAlarms->sharedTopics());
+        connect(plantClient, &PlantClient::sideMessage, stationAlarms,
+            [alarms = stationAlarms](const QByteArray &topic, const QByteArray &payload) {
+                alarms->receiveShared(topic, payload);
+            });
     }
 }
 
@@ -44,12 +64,14 @@ void Station::start()
     stationDatabase->setRetentionDays(options.historyDays);
     stationDatabase->open(
         options.historyPath.isEmpty() ? StationDatabase::defaultPath() : options.historyPath);
+    stationAlarms->start();
     if (plantClient)
         plantClient->start();
 }
 
 void Station::stop()
 {
+    stationAlarms->stop();
     if (plantClient)
         plantClient->stop();
     stationHistorian->stop();

@@ -10,10 +10,11 @@ class Historian;
 class PlantClient;
 class UpdateFeed;
 class PointTable;
+class StationAlarms;
 
 // The runtime of the station, apart from any window: the point table, the
-// station database, the historian and the plant's broker client. Made in main(); the bridge and the
-// window only get pointers to what it owns.
+// station database, the historian, the alarms and the plant's broker client. Made in main(); the
+// bridge and the window only get pointers to what it owns.
 class Station : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,10 @@ public:
         int historyDays = 30;
         // No broker: the values come from the built-in application's emulator.
         PlantSettings plant;
+        // Empty: StationAlarms::defaultDefinitionsPath(), quietly built-in when missing.
+        QString alarmsPath;
+        // The station's name in the journal and to other stations; empty: the host name.
+        QString name;
     };
 
     explicit Station(const Options &options, QObject *parent = nullptr);
@@ -37,6 +42,8 @@ public:
     PlantClient *plant() const { return plantClient; }
     // The live values the built-in application follows.
     UpdateFeed *feed() const { return updateFeed; }
+    StationAlarms *alarms() const { return stationAlarms; }
+    QString name() const { return stationName; }
 
     // Opens the database in the background, starts recording and connects
     // to the plant.
@@ -47,7 +54,7 @@ public:
 signals:
     // A line for the log window, in the user's language.
     void problem(const QString &message);
-    // A line of the plant client for the log window (in English).
+    // A line of the plant client or the alarms for the log window (in English).
     void plantReport(const QString &line);
     // For the header's notice: recording on, paused for a full disk, ….
     void recordingChanged(StationDatabase::Recording state);
@@ -59,4 +66,6 @@ private:
     Historian *stationHistorian;
     PlantClient *plantClient = nullptr;
     UpdateFeed *updateFeed;
+    QString stationName;
+    StationAlarms *stationAlarms;
 };

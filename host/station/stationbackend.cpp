@@ -5,6 +5,7 @@
 #include "pointtable.h"
 #include "settingsfile.h"
 #include "station.h"
+#include "stationalarms.h"
 #include "updatefeed.h"
 
 #include <QDateTime>
@@ -143,6 +144,49 @@ BridgeBackend stationBackend(Station &station, SettingsFile &settings, QObject *
             return QJsonObject { { QStringLiteral("error"), problem } };
         };
     }
+    StationAlarms *alarms = station.alarms();
+    backend.alarmList = [alarms] { return alarms->list(); };
+    backend.alarmAction = [alarms](const AlarmRequest &request) {
+        // Until the station knows its users, actions are nobody's in particular.
+        const QString user;
+        const QString id = request.ids.value(0);
+        switch (request.kind) {
+        case AlarmRequest::Kind::Acknowledge:
+            return alarms->acknowledge(request.ids, request.text, user);
+        case AlarmRequest::Kind::Shelve:
+            return alarms->shelve(id, request.minutes, request.text, user);
+        case AlarmRequest::Kind::Unshelve:
+            return alarms->unshelve(id, user);
+        case AlarmRequest::Kind::Reset:
+            return alarms->reset(id, user);
+        case AlarmRequest::Kind::Comment:
+            return alarms->comment(id, request.text, user);
+        case AlarmRequest::Kind::OutOfService:
+            return alarms->takeOutOfService(id, request.text, user);
+        case AlarmRequest::Kind::InService:
+            return alarms->returnToService(id, user);
+        case AlarmRequest::Kind::Silence:
+            return alarms->silence(user);
+        }
+        return QJsonObject();
+    };
+    const auto filterOf = [](const JournalQuery &query) {
+        JournalFilter filter;
+        filter.from = query.from;
+        filter.to = query.to;
+        filter.point = query.point;
+        filter.event = query.event;
+        filter.text = query.text;
+        return filter;
+    };
+    backend.journal = [alarms, context, filterOf](
+                          const JournalQuery &query, std::function<void(const QString &)> answer) {
+        alarms->journal(filterOf(query), query.limit, context, std::move(answer));
+    };
+    backend.journalCsv = [alarms, context, filterOf](const JournalQuery &query,
+                             std::function<void(const QString &)> answer) {
+        alarms->journalCsv(filterOf(query), context, std::move(answer));
+    };
     backend.settings = [&settings](const QString &key) { return settings.value(key); };
     backend.setSettings = [&settings](const QString &key, const QJsonObject &value) {
         settings.setValue(key, value);
