@@ -109,6 +109,9 @@ constexpr Message messages[] = {
     { "WebViewLogDialog", "%1… (%2 more characters)", "%1… (ещё символов: %2)" },
     { "main", "Remote debugging is on: the DevTools protocol is served at http://%1/",
         "Удалённая отладка включена: протокол DevTools доступен по адресу http://%1/" },
+    { "main", "The alarm horn cannot sound: this machine has no audio output",
+        "Звуковой сигнал тревоги не может звучать: на этом компьютере нет устройства вывода "
+        "звука" },
     { "RendererNotice",
         "The page stopped working several times in a row and is no longer reloaded by itself.",
         "Страница несколько раз подряд перестала работать и больше не перезагружается сама." },

@@ -298,6 +298,10 @@ File: %2</source>
         <source>Remote debugging is on: the DevTools protocol is served at http://%1/</source>
         <translation>Удалённая отладка включена: протокол DevTools доступен по адресу http://%1/</translation>
     </message>
+    <message>
+        <source>The alarm horn cannot sound: this machine has no audio output</source>
+        <translation>Звуковой сигнал тревоги не может звучать: на этом компьютере нет устройства вывода звука</translation>
+    </message>
 </context>
 <context>
     <name>SvgSanitizer</name>
