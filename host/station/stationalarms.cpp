@@ -354,9 +354,27 @@ void StationAlarms::useDefinitions(const QList<AlarmDefinition> &definitions, co
 void StationAlarms::settle(QList<AlarmEvent> &events, bool ownActions)
 {
     const qint64 now = clock();
+    // An occurrence another station already acknowledged is taken as such here.
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        if (events.at(i).type != AlarmEvent::Type::Active)
+            continue;
+        const auto known = sharedStates.constFind(events.at(i).alarm);
+        if (known == sharedStates.cend())
+            continue;
+        const QJsonObject &state = known.value();
+        const qint64 raisedAt = qint64(state.value(QLatin1String("raisedAt")).toDouble());
+        if (!state.value(QLatin1String("acknowledged")).toBool()
+            || raisedAt != events.at(i).sourceTime)
+            continue;
+        QString problem;
+        const QString from = state.value(QLatin1String("station")).toString();
+        engine.acknowledge(events.at(i).alarm, raisedAt,
+            state.value(QLatin1String("user")).toString(),
+            from.isEmpty() ? QStringLiteral("?") : from, QString(), events, problem);
+    }
     QList<JournalRecord> records;
     records.reserve(events.size());
-    QSet<QString> sharedIds;
+    QHash<QString, QString> sharedIds; // alarm -> the user who acted
     for (const AlarmEvent &event : std::as_const(events)) {
         JournalRecord record;
         record.time = event.time > 0 ? event.time : now;
@@ -373,13 +391,13 @@ void StationAlarms::settle(QList<AlarmEvent> &events, bool ownActions)
         // Only this station's own operators' actions go out; the others' came in.
         if (ownActions && event.station.isEmpty() && isSharedAction(event.type)) {
             share(event);
-            sharedIds.insert(event.alarm);
+            sharedIds.insert(event.alarm, event.user);
         }
     }
     if (!records.isEmpty())
         database->appendJournal(records);
-    for (const QString &id : std::as_const(sharedIds))
-        publishState(id);
+    for (auto it = sharedIds.cbegin(); it != sharedIds.cend(); ++it)
+        publishState(it.key(), it.value());
 
     const AlarmEngine::Changes changes = engine.takeChanges();
     QList<AlarmStateRow> rows;
@@ -623,7 +641,7 @@ void StationAlarms::share(const AlarmEvent &event)
     publisher(prefix + actionsLevel, compact(action), 1, false);
 }
 
-void StationAlarms::publishState(const QString &id)
+void StationAlarms::publishState(const QString &id, const QString &user)
 {
     if (!publisher || !engine.contains(id))
         return;
@@ -632,8 +650,8 @@ void StationAlarms::publishState(const QString &id)
         { QStringLiteral("raisedAt"), double(status.raisedAt) },
         { QStringLiteral("acknowledged"), status.acknowledged },
         { QStringLiteral("state"), AlarmStatus::stateName(status.state) },
-        { QStringLiteral("station"), station }, { QStringLiteral("origin"), origin },
-        { QStringLiteral("time"), double(clock()) } };
+        { QStringLiteral("user"), user }, { QStringLiteral("station"), station },
+        { QStringLiteral("origin"), origin }, { QStringLiteral("time"), double(clock()) } };
     if (status.state == AlarmStatus::State::Shelved) {
         state.insert(QStringLiteral("shelvedUntil"), double(status.shelvedUntil));
         state.insert(QStringLiteral("reason"), status.reason);
@@ -697,6 +715,9 @@ void StationAlarms::receiveShared(const QByteArray &topic, const QByteArray &pay
     const QString from = message.value(QLatin1String("station")).toString().left(200);
     const QString sender = from.isEmpty() ? QStringLiteral("?") : from;
     const qint64 raisedAt = qint64(message.value(QLatin1String("raisedAt")).toDouble());
+    const bool isState = topic.startsWith(prefix + stateLevel + '/');
+    if (isState)
+        sharedStates.insert(alarm, message);
     if (!engine.contains(alarm))
         return;
     QList<AlarmEvent> events;
@@ -741,8 +762,9 @@ void StationAlarms::receiveShared(const QByteArray &topic, const QByteArray &pay
         case AlarmEvent::Type::Silence:
             break;
         }
-    } else if (topic.startsWith(prefix + stateLevel + '/')) {
-        // What another station left: taken where it still applies here.
+    } else if (isState) {
+        // What another station left: taken where it still applies here (and
+        // kept above for an occurrence this station has yet to see).
         const AlarmStatus local = engine.status(alarm);
         const QString reason = message.value(QLatin1String("reason")).toString().left(500);
         if (message.value(QLatin1String("acknowledged")).toBool() && raisedAt != 0

@@ -114,7 +114,7 @@ private:
     void scheduleTick();
     QJsonObject answer(bool ok, const QString &problem);
     void share(const AlarmEvent &event);
-    void publishState(const QString &id);
+    void publishState(const QString &id, const QString &user);
     QByteArray stateTopic(const QString &id) const;
 
     PointTable *table;
@@ -158,6 +158,8 @@ private:
     Publisher publisher;
     // Shared actions already taken, by their id: the broker may deliver one twice.
     QSet<QString> seenActions;
+    // The last retained state of each alarm from another station.
+    QHash<QString, QJsonObject> sharedStates;
     std::deque<QString> seenOrder;
     quint64 nextAction = 1;
 
