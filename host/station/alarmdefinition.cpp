@@ -215,9 +215,17 @@ bool parse(const QByteArray &json, QList<AlarmDefinition> &definitions, QStringL
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        errors << QStringLiteral("the file is not JSON: %1 at offset %2")
-                      .arg(parseError.errorString())
-                      .arg(parseError.offset);
+        // Qt takes only an object or a list at the top; a lone value is JSON all the same.
+        QJsonParseError wrappedError;
+        const QJsonDocument wrapped = QJsonDocument::fromJson('[' + json + ']', &wrappedError);
+        if (json.trimmed().isEmpty())
+            errors << QStringLiteral("the file is empty; it must be a list of alarms");
+        else if (wrappedError.error == QJsonParseError::NoError && wrapped.array().size() == 1)
+            errors << QStringLiteral("the top level must be a list of alarms");
+        else
+            errors << QStringLiteral("the file is not JSON: %1 at offset %2")
+                          .arg(parseError.errorString())
+                          .arg(parseError.offset);
         return false;
     }
     if (document.isObject()) {
