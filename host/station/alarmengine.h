@@ -11,6 +11,8 @@
 
 #include <deque>
 #include <functional>
+#include <set>
+#include <utility>
 #include <vector>
 
 // One record for the journal: an alarm's transition or an operator's action.
@@ -99,6 +101,7 @@ public:
     static constexpr qint64 longestShelving = 8 * 60 * 60 * 1000;
 
     explicit AlarmEngine(Clock clock);
+    ~AlarmEngine();
 
     // Replaces the definitions. An alarm whose id stays keeps its state and is
     // evaluated again at once from its point's last value; one that goes is
@@ -165,5 +168,45 @@ public:
 
 private:
     struct Alarm;
-    // (the implementation's own members)
+    // The last sample of a point and the alarms on it.
+    struct Point
+    {
+        QVariant value;
+        qint64 t = 0;
+        PointStatus status = PointStatus::Bad;
+        bool seen = false;
+        std::vector<int> alarms;
+    };
+
+    int pointIndex(const QString &id);
+    void evaluateAlarm(Alarm &alarm, const Point &point, qint64 now, QList<AlarmEvent> &out);
+    void settle(Alarm &alarm, qint64 now, QList<AlarmEvent> &out);
+    void conditionChanged(Alarm &alarm, qint64 now, QList<AlarmEvent> &out);
+    void raise(Alarm &alarm, qint64 raisedAt, qint64 now, QList<AlarmEvent> &out);
+    void annunciateAgain(Alarm &alarm, qint64 now, QList<AlarmEvent> &out);
+    void quiet(Alarm &alarm);
+    void setSounding(Alarm &alarm, bool on);
+    void changed(Alarm &alarm, qint64 now);
+    void schedule(Alarm &alarm);
+    qint64 chatterEnd(const Alarm &alarm) const;
+    qint64 floodOver() const;
+    AlarmStatus::State stateOf(const Alarm &alarm) const;
+    AlarmEvent event(const Alarm &alarm, AlarmEvent::Type type, qint64 now, const QString &user,
+        const QString &station, const QString &text) const;
+    Alarm *find(const QString &id, QString &problem);
+
+    Clock clock;
+    QList<AlarmDefinition> defs;
+    std::vector<Alarm> alarms; // in the order of `defs`
+    QHash<QString, int> alarmIndex;
+    std::vector<Point> points;
+    QHash<QString, int> pointIndexes;
+    // (deadline, alarm): every alarm's earliest deadline, at most one entry each.
+    std::set<std::pair<qint64, int>> deadlines;
+    std::deque<qint64> activations; // station times of annunciated activations
+    bool flooding = false;
+    int sounding = 0;
+    std::vector<int> stateChanged;
+    std::vector<int> valueChanged;
+    QStringList removed;
 };
