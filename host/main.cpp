@@ -67,8 +67,9 @@ QList<QCommandLineOption> historyOptions()
                            "an alarm still active or unacknowledged keeps all its records."),
             QStringLiteral("days")),
         QCommandLineOption(QStringLiteral("export-journal"),
-            QStringLiteral("Write the journal as CSV (time,source_time,event,alarm,point,"
-                           "priority,value,user,station,text) to standard output and exit.")),
+            QStringLiteral("Write the journal as CSV to standard output and exit (columns "
+                           "time, source_time, event, alarm, point, priority, value, user, "
+                           "station, text).")),
         QCommandLineOption(QStringLiteral("from"),
             QStringLiteral("With --export-history or --export-journal: from <time> on (ISO "
                            "8601, UTC without an offset; default: the first one)."),

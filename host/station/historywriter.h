@@ -65,7 +65,8 @@ public:
     // Commits and closes the connection.
     void close();
 
-    // Committed sample transactions so far; readable from any thread.
+    // Committed transactions (samples, journal, alarm states) so far; readable
+    // from any thread.
     quint64 transactions() const { return transactionCount.load(); }
 
 signals:

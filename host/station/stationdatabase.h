@@ -64,7 +64,7 @@ public:
     void flush();
     // Waits until the writer has taken everything queued so far.
     void sync();
-    // Committed sample transactions since the start.
+    // Committed transactions (samples, journal, alarm states) since the start.
     quint64 transactionCount() const;
 
     Recording recording() const { return state; }
