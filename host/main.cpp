@@ -1,6 +1,7 @@
 #include "bridge.h"
 #include "historyexport.h"
 #include "horn.h"
+#include "journalexport.h"
 #include "loopback.h"
 #include "mainwindow.h"
 #include "plantclient.h"
@@ -63,12 +64,21 @@ QList<QCommandLineOption> historyOptions()
                            "CSV (time,point,value,status; a gap has an empty value) to standard "
                            "output and exit."),
             QStringLiteral("ids")),
+        QCommandLineOption(QStringLiteral("journal-days"),
+            QStringLiteral("Keep <days> days of the journal (default 365; 0 keeps everything); "
+                           "an alarm still active or unacknowledged keeps all its records."),
+            QStringLiteral("days")),
+        QCommandLineOption(QStringLiteral("export-journal"),
+            QStringLiteral("Write the journal as CSV to standard output and exit (columns "
+                           "time, source_time, event, alarm, point, priority, value, user, "
+                           "station, text).")),
         QCommandLineOption(QStringLiteral("from"),
-            QStringLiteral("With --export-history: from <time> on (ISO 8601, UTC without an "
-                           "offset; default: the first sample)."),
+            QStringLiteral("With --export-history or --export-journal: from <time> on (ISO "
+                           "8601, UTC without an offset; default: the first one)."),
             QStringLiteral("time")),
         QCommandLineOption(QStringLiteral("to"),
-            QStringLiteral("With --export-history: up to <time> (default: the last sample)."),
+            QStringLiteral("With --export-history or --export-journal: up to <time> (default: "
+                           "the last one)."),
             QStringLiteral("time")),
     };
 }
@@ -171,38 +181,80 @@ bool exportsHistory(int argc, char **argv)
     return false;
 }
 
+bool exportsJournal(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--export-journal") == 0)
+            return true;
+    }
+    return false;
+}
+
+int exportFailed(const QString &message)
+{
+    std::fprintf(stderr, "corvane-ui: %s\n", message.toLocal8Bit().constData());
+    return 2;
+}
+
+// The window of --from and --to; an empty `error` when both are fine.
+QString exportWindow(const QStringList &arguments, qint64 &fromTime, qint64 &toTime)
+{
+    QString from, to;
+    if (folderFrom(arguments, QStringLiteral("from"), from) == FolderOption::MissingValue
+        || folderFrom(arguments, QStringLiteral("to"), to) == FolderOption::MissingValue)
+        return QStringLiteral("--from and --to need a value.");
+    fromTime = HistoryExport::beginning;
+    toTime = HistoryExport::end;
+    if (!from.isEmpty() && !HistoryExport::parseTime(from, fromTime))
+        return QStringLiteral("--from: not an ISO 8601 time: %1").arg(from);
+    if (!to.isEmpty() && !HistoryExport::parseTime(to, toTime))
+        return QStringLiteral("--to: not an ISO 8601 time: %1").arg(to);
+    return {};
+}
+
 // --export-history writes CSV and exits, without a display or the engine.
 int exportHistory(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     QString path = StationDatabase::defaultPath();
-    QString ids, from, to;
-    const bool given[]
-        = { folderFrom(arguments, QStringLiteral("history"), path) != FolderOption::MissingValue,
-              folderFrom(arguments, QStringLiteral("export-history"), ids) == FolderOption::Given,
-              folderFrom(arguments, QStringLiteral("from"), from) != FolderOption::MissingValue,
-              folderFrom(arguments, QStringLiteral("to"), to) != FolderOption::MissingValue };
-    auto fail = [](const QString &message) {
-        std::fprintf(stderr, "corvane-ui: %s\n", message.toLocal8Bit().constData());
-        return 2;
-    };
-    if (!given[0] || !given[1] || !given[2] || !given[3])
-        return fail(QStringLiteral("--history, --export-history, --from and --to need a value."));
-    qint64 fromTime = HistoryExport::beginning;
-    qint64 toTime = HistoryExport::end;
-    if (!from.isEmpty() && !HistoryExport::parseTime(from, fromTime))
-        return fail(QStringLiteral("--from: not an ISO 8601 time: %1").arg(from));
-    if (!to.isEmpty() && !HistoryExport::parseTime(to, toTime))
-        return fail(QStringLiteral("--to: not an ISO 8601 time: %1").arg(to));
+    QString ids;
+    if (folderFrom(arguments, QStringLiteral("history"), path) == FolderOption::MissingValue
+        || folderFrom(arguments, QStringLiteral("export-history"), ids) != FolderOption::Given)
+        return exportFailed(
+            QStringLiteral("--history, --export-history, --from and --to need a value."));
+    qint64 fromTime = 0;
+    qint64 toTime = 0;
+    if (const QString error = exportWindow(arguments, fromTime, toTime); !error.isEmpty())
+        return exportFailed(error);
     QStringList points;
     for (const QString &id : ids.split(QLatin1Char(','), Qt::SkipEmptyParts))
         points << id.trimmed();
     QTextStream out(stdout);
     QString error;
     if (!HistoryExport::write(path, points, fromTime, toTime, out, error))
-        return fail(QStringLiteral("cannot read the history %1: %2")
-                        .arg(QDir::toNativeSeparators(path), error));
+        return exportFailed(QStringLiteral("cannot read the history %1: %2")
+                                .arg(QDir::toNativeSeparators(path), error));
+    return 0;
+}
+
+// --export-journal writes CSV and exits, without a display or the engine.
+int exportJournal(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList arguments = app.arguments();
+    QString path = StationDatabase::defaultPath();
+    if (folderFrom(arguments, QStringLiteral("history"), path) == FolderOption::MissingValue)
+        return exportFailed(QStringLiteral("--history needs a file."));
+    qint64 fromTime = 0;
+    qint64 toTime = 0;
+    if (const QString error = exportWindow(arguments, fromTime, toTime); !error.isEmpty())
+        return exportFailed(error);
+    QTextStream out(stdout);
+    QString error;
+    if (!JournalExport::write(path, fromTime, toTime, out, error))
+        return exportFailed(QStringLiteral("cannot read the journal %1: %2")
+                                .arg(QDir::toNativeSeparators(path), error));
     return 0;
 }
 
@@ -216,6 +268,8 @@ int main(int argc, char **argv)
         return printInformation(argc, argv);
     if (exportsHistory(argc, argv))
         return exportHistory(argc, argv);
+    if (exportsJournal(argc, argv))
+        return exportJournal(argc, argv);
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -247,6 +301,18 @@ int main(int argc, char **argv)
     }
     if (!days.isEmpty())
         stationOptions.historyDays = days.toInt();
+    QString journalDays;
+    if (folderFrom(arguments, QStringLiteral("journal-days"), journalDays)
+            == FolderOption::MissingValue
+        || (!journalDays.isEmpty()
+            && (journalDays.toInt() < 0 || QString::number(journalDays.toInt()) != journalDays))) {
+        std::fprintf(stderr,
+            "corvane-ui: --journal-days needs a number of days (0 or more).\nTry 'corvane-ui "
+            "--help' for the options.\n");
+        return 1;
+    }
+    if (!journalDays.isEmpty())
+        stationOptions.journalDays = journalDays.toInt();
     stationOptions.plant = data.settings;
     if (folderFrom(arguments, QStringLiteral("alarms"), stationOptions.alarmsPath)
             == FolderOption::MissingValue

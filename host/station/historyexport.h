@@ -23,6 +23,9 @@ public:
     // is taken as UTC. False for anything else.
     static bool parseTime(const QString &text, qint64 &t);
     static QString formatTime(qint64 t);
+    // `text` as one CSV field: quoted (quotes doubled) when it holds a comma,
+    // a quote, CR or LF.
+    static QString csvField(const QString &text);
 
     // Writes the CSV of `ids` in [from, to] from the file at `path`, opened
     // read-only. Returns false with `error` set when the file cannot be read.

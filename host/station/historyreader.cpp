@@ -2,6 +2,7 @@
 
 #include "downsampler.h"
 #include "historyschema.h"
+#include "journalexport.h"
 #include "samplechunk.h"
 #include "stationlogging.h"
 
@@ -10,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTextStream>
 #include <QUuid>
 
 #include <algorithm>
@@ -52,6 +54,7 @@ bool HistoryReader::open(const QString &path, QString &error, bool readOnly)
         close();
         return false;
     }
+    schemaVersion = query.value(0).toInt();
     return true;
 }
 
@@ -175,4 +178,125 @@ void HistoryReader::request(
     quint64 id, const QStringList &ids, qint64 from, qint64 to, int maxPoints)
 {
     emit answered(id, history(ids, from, to, maxPoints));
+}
+
+namespace {
+
+// The first version whose files hold the journal and the alarm states.
+constexpr int journalVersion = 2;
+
+bool matches(const JournalRecord &record, const QString &text)
+{
+    return text.isEmpty() || record.text.contains(text, Qt::CaseInsensitive)
+        || record.alarm.contains(text, Qt::CaseInsensitive)
+        || record.point.contains(text, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+bool HistoryReader::scanJournal(const JournalFilter &filter, bool newestFirst,
+    const std::function<bool(const JournalRecord &)> &take)
+{
+    if (!isOpen())
+        return false;
+    if (schemaVersion < journalVersion)
+        return true;
+    QString sql = QStringLiteral(
+        "SELECT seq, time, source_time, event, alarm, point, priority, value, user, station, "
+        "text FROM journal WHERE time >= ? AND time <= ?");
+    if (!filter.point.isEmpty())
+        sql += QStringLiteral(" AND point = ?");
+    if (!filter.event.isEmpty())
+        sql += QStringLiteral(" AND event = ?");
+    sql += newestFirst ? QStringLiteral(" ORDER BY time DESC, seq DESC")
+                       : QStringLiteral(" ORDER BY time, seq");
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return false;
+    query.addBindValue(filter.from);
+    query.addBindValue(filter.to);
+    if (!filter.point.isEmpty())
+        query.addBindValue(filter.point);
+    if (!filter.event.isEmpty())
+        query.addBindValue(filter.event);
+    if (!query.exec())
+        return false;
+    // The text is matched here: SQLite folds the case of ASCII letters only.
+    while (query.next()) {
+        JournalRecord record;
+        record.seq = query.value(0).toLongLong();
+        record.time = query.value(1).toLongLong();
+        record.sourceTime = query.value(2).toLongLong();
+        record.event = query.value(3).toString();
+        record.alarm = query.value(4).toString();
+        record.point = query.value(5).toString();
+        record.priority = query.value(6).toInt();
+        record.value = query.value(7).toString();
+        record.user = query.value(8).toString();
+        record.station = query.value(9).toString();
+        record.text = query.value(10).toString();
+        if (matches(record, filter.text) && !take(record))
+            break;
+    }
+    return !query.lastError().isValid();
+}
+
+QJsonObject HistoryReader::journal(const JournalFilter &filter, int limit)
+{
+    if (limit <= 0 || limit > maxJournalRecords)
+        limit = maxJournalRecords;
+    QList<JournalRecord> newest;
+    bool truncated = false;
+    const bool read = scanJournal(filter, true, [&](const JournalRecord &record) {
+        if (newest.size() == limit) {
+            truncated = true;
+            return false;
+        }
+        newest.append(record);
+        return true;
+    });
+    if (!read)
+        qCWarning(lcStationDatabase) << "the journal could not be read";
+    QJsonArray records;
+    for (auto record = newest.crbegin(); record != newest.crend(); ++record)
+        records.append(toJson(*record));
+    return { { QStringLiteral("records"), records }, { QStringLiteral("truncated"), truncated } };
+}
+
+bool HistoryReader::alarmStates(QList<AlarmStateRow> &out)
+{
+    if (!isOpen())
+        return false;
+    if (schemaVersion < journalVersion)
+        return true;
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral(
+            "SELECT alarm, active, acknowledged, data FROM alarm_states ORDER BY alarm")))
+        return false;
+    while (query.next()) {
+        out.append({ query.value(0).toString(), query.value(1).toInt() != 0,
+            query.value(2).toInt() != 0, query.value(3).toByteArray() });
+    }
+    return !query.lastError().isValid();
+}
+
+void HistoryReader::requestJournal(quint64 id, const JournalFilter &filter, int limit)
+{
+    emit journalAnswered(id, journal(filter, limit));
+}
+
+void HistoryReader::requestJournalCsv(quint64 id, const JournalFilter &filter)
+{
+    QString csv;
+    QTextStream out(&csv);
+    JournalExport::writeHeader(out);
+    if (!scanJournal(filter, false, [&out](const JournalRecord &record) {
+            JournalExport::writeRecord(record, out);
+            return true;
+        }))
+        qCWarning(lcStationDatabase) << "the journal could not be read for its CSV";
+    out.flush();
+    emit journalCsvAnswered(id, csv);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "historysample.h"
+#include "journalrecord.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -8,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // A reading connection to the station database. WAL lets it read while the
@@ -42,9 +44,33 @@ public:
     // Asynchronous form for the reader thread: answers with `answered`.
     void request(quint64 id, const QStringList &ids, qint64 from, qint64 to, int maxPoints);
 
+    // The most records a journal query answers with.
+    static constexpr int maxJournalRecords = 100'000;
+
+    // Calls `take` with each record matching `filter`, in time order (seq order
+    // at equal times), or newest first when `newestFirst`, until it returns
+    // false. A file older than the journal has no records. False on a read error.
+    bool scanJournal(const JournalFilter &filter, bool newestFirst,
+        const std::function<bool(const JournalRecord &)> &take);
+    // {"records": [record, …] oldest first, "truncated": bool}: the newest
+    // `limit` matching records (at most `maxJournalRecords`, also for 0 and below),
+    // truncated when more matched.
+    QJsonObject journal(const JournalFilter &filter, int limit);
+    // Every saved alarm state (none in a file older than them). False on a read error.
+    bool alarmStates(QList<AlarmStateRow> &out);
+
+    // Asynchronous forms for the reader thread.
+    void requestJournal(quint64 id, const JournalFilter &filter, int limit);
+    void requestJournalCsv(quint64 id, const JournalFilter &filter);
+
 signals:
     void answered(quint64 id, const QJsonObject &answer);
+    void journalAnswered(quint64 id, const QJsonObject &answer);
+    void journalCsvAnswered(quint64 id, const QString &csv);
+    // What was read of `alarmStates` right after the station opened the file.
+    void alarmStatesRead(const QList<AlarmStateRow> &states);
 
 private:
     QString connectionName;
+    int schemaVersion = 0;
 };

@@ -23,6 +23,20 @@ const QList<QStringList> &migrations()
                            "last_flush INTEGER NOT NULL)"),
             QStringLiteral("INSERT INTO recorder VALUES (1, 0)"),
         },
+        {
+            QStringLiteral("CREATE TABLE journal (seq INTEGER PRIMARY KEY AUTOINCREMENT, time "
+                           "INTEGER NOT NULL, source_time INTEGER NOT NULL, event TEXT NOT NULL, "
+                           "alarm TEXT NOT NULL, point TEXT NOT NULL, priority INTEGER NOT NULL, "
+                           "value TEXT NOT NULL, user TEXT NOT NULL, station TEXT NOT NULL, text "
+                           "TEXT NOT NULL)"),
+            QStringLiteral("CREATE INDEX journal_by_time ON journal (time)"),
+            QStringLiteral("CREATE INDEX journal_by_alarm ON journal (alarm)"),
+            QStringLiteral("CREATE TRIGGER journal_append_only BEFORE UPDATE ON journal BEGIN "
+                           "SELECT RAISE(ABORT, 'the journal is append-only'); END"),
+            QStringLiteral("CREATE TABLE alarm_states (alarm TEXT PRIMARY KEY, active INTEGER "
+                           "NOT NULL, acknowledged INTEGER NOT NULL, data TEXT NOT NULL) WITHOUT "
+                           "ROWID"),
+        },
     };
     return steps;
 }

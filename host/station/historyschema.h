@@ -17,10 +17,15 @@
 // rate and a crash loses nothing committed; the writer seals a point's rows
 // into one chunk once enough samples have gathered. `recorder` holds the time of the last commit,
 // so that the next start knows until when the points had a source.
+//
+// `journal` is the station's append-only log of alarm transitions and operator
+// actions (a trigger refuses any UPDATE; only retention deletes), and
+// `alarm_states` the last saved state of each alarm, so that states survive a
+// restart.
 class HistorySchema
 {
 public:
-    static constexpr int version = 1;
+    static constexpr int version = 2;
     static constexpr int chunkSamples = 1024;
     static constexpr qint64 chunkSpan = 60 * 60 * 1000;
 

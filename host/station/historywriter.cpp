@@ -35,6 +35,21 @@ QString describe(const QSqlError &error)
     return text.isEmpty() ? error.text() : text;
 }
 
+// A null QString would be bound as NULL; the journal's columns are NOT NULL.
+QString notNull(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+// JSON is kept as text; bytes that are not UTF-8 go in as they are.
+QVariant stateData(const QByteArray &data)
+{
+    const QString text = QString::fromUtf8(data);
+    if (text.toUtf8() == data)
+        return notNull(text);
+    return data;
+}
+
 } // namespace
 
 struct HistoryWriter::Statements
@@ -45,6 +60,9 @@ struct HistoryWriter::Statements
         , deleteRecent(db)
         , insertPoint(db)
         , updateRecorder(db)
+        , insertJournal(db)
+        , saveState(db)
+        , removeState(db)
     { }
     bool prepare()
     {
@@ -55,7 +73,13 @@ struct HistoryWriter::Statements
             && deleteRecent.prepare(QStringLiteral("DELETE FROM recent WHERE point = ?"))
             && insertPoint.prepare(QStringLiteral("INSERT INTO points (name) VALUES (?)"))
             && updateRecorder.prepare(
-                QStringLiteral("UPDATE recorder SET last_flush = ? WHERE id = 1"));
+                QStringLiteral("UPDATE recorder SET last_flush = ? WHERE id = 1"))
+            && insertJournal.prepare(QStringLiteral(
+                "INSERT INTO journal (time, source_time, event, alarm, point, priority, value, "
+                "user, station, text) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))
+            && saveState.prepare(QStringLiteral("INSERT OR REPLACE INTO alarm_states (alarm, "
+                                                "active, acknowledged, data) VALUES (?, ?, ?, ?)"))
+            && removeState.prepare(QStringLiteral("DELETE FROM alarm_states WHERE alarm = ?"));
     }
 
     QSqlQuery insertRecent;
@@ -63,6 +87,9 @@ struct HistoryWriter::Statements
     QSqlQuery deleteRecent;
     QSqlQuery insertPoint;
     QSqlQuery updateRecorder;
+    QSqlQuery insertJournal;
+    QSqlQuery saveState;
+    QSqlQuery removeState;
 };
 
 HistoryWriter::HistoryWriter(Clock clock, QObject *parent)
@@ -210,9 +237,39 @@ void HistoryWriter::append(const QList<HistoryWriter::Entry> &entries)
     commitIfDue();
 }
 
+void HistoryWriter::appendJournal(const QList<JournalRecord> &records)
+{
+    pendingJournal += records;
+    if (pendingJournal.size() > maxPendingJournal) {
+        const qsizetype dropped = pendingJournal.size() - maxPendingJournal;
+        pendingJournal.remove(0, dropped);
+        qCWarning(lcStationDatabase) << "dropped" << dropped << "journal records not yet written";
+    }
+    commitIfDue();
+}
+
+void HistoryWriter::saveAlarmStates(const QList<AlarmStateRow> &states)
+{
+    for (const AlarmStateRow &state : states)
+        pendingStates.insert(state.alarm, state);
+    commitIfDue();
+}
+
+void HistoryWriter::removeAlarmStates(const QStringList &alarms)
+{
+    for (const QString &alarm : alarms)
+        pendingStates.insert(alarm, std::nullopt);
+    commitIfDue();
+}
+
+bool HistoryWriter::hasPending() const
+{
+    return !pending.isEmpty() || !pendingJournal.isEmpty() || !pendingStates.isEmpty();
+}
+
 void HistoryWriter::commitIfDue()
 {
-    if (pending.isEmpty() || !statements || diskFull)
+    if (!hasPending() || !statements || diskFull)
         return;
     const qint64 since = clock() - lastCommit;
     if (!committedOnce || since >= commitInterval || since < 0) {
@@ -247,7 +304,7 @@ bool HistoryWriter::commit()
         return false;
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     const bool startup = !committedOnce;
-    if (pending.isEmpty() && !startup)
+    if (!hasPending() && !startup)
         return true;
     if (!db.transaction()) {
         failed(describe(db.lastError()), sqliteCode(db.lastError()));
@@ -345,6 +402,29 @@ bool HistoryWriter::commit()
         if (!insert.exec())
             return fail(insert.lastError());
     }
+    for (const JournalRecord &record : std::as_const(pendingJournal)) {
+        QSqlQuery &insert = statements->insertJournal;
+        insert.addBindValue(record.time);
+        insert.addBindValue(record.sourceTime);
+        for (const QString *text : { &record.event, &record.alarm, &record.point })
+            insert.addBindValue(notNull(*text));
+        insert.addBindValue(record.priority);
+        for (const QString *text : { &record.value, &record.user, &record.station, &record.text })
+            insert.addBindValue(notNull(*text));
+        if (!insert.exec())
+            return fail(insert.lastError());
+    }
+    for (auto state = pendingStates.cbegin(); state != pendingStates.cend(); ++state) {
+        QSqlQuery &query = state->has_value() ? statements->saveState : statements->removeState;
+        query.addBindValue(notNull(state.key()));
+        if (const auto &row = *state) {
+            query.addBindValue(row->active ? 1 : 0);
+            query.addBindValue(row->acknowledged ? 1 : 0);
+            query.addBindValue(stateData(row->data));
+        }
+        if (!query.exec())
+            return fail(query.lastError());
+    }
     const qint64 now = clock();
     statements->updateRecorder.addBindValue(now);
     if (!statements->updateRecorder.exec())
@@ -353,6 +433,8 @@ bool HistoryWriter::commit()
         return fail(db.lastError());
 
     pending.clear();
+    pendingJournal.clear();
+    pendingStates.clear();
     committedOnce = true;
     lastCommit = now;
     if (!startup)
@@ -447,6 +529,7 @@ void HistoryWriter::startPrune()
             loadState(ignored);
         }
     }
+    startJournalPrune();
     if (retentionDays <= 0 || !pruneQueue.isEmpty())
         return;
     pruneCutoff = now - retentionDays * day;
@@ -470,9 +553,55 @@ void HistoryWriter::pruneStep()
         QTimer::singleShot(0, this, &HistoryWriter::pruneStep);
 }
 
+void HistoryWriter::setJournalDays(int days)
+{
+    journalDays = std::max(0, days);
+    startJournalPrune();
+}
+
+void HistoryWriter::startJournalPrune()
+{
+    if (!statements || journalDays <= 0 || journalPruning)
+        return;
+    journalCutoff = clock() - journalDays * day;
+    journalPruning = true;
+    QTimer::singleShot(0, this, &HistoryWriter::journalPruneStep);
+}
+
+// A batch of old rows per transaction, so that commits go on between them.
+// An alarm still active or unacknowledged keeps every record of its own.
+void HistoryWriter::journalPruneStep()
+{
+    if (!journalPruning || !statements) {
+        journalPruning = false;
+        return;
+    }
+    // States not yet written decide as much as those on disk.
+    if (!pendingStates.isEmpty())
+        commit();
+    QSqlQuery query(QSqlDatabase::database(connectionName, false));
+    query.prepare(QStringLiteral(
+        "DELETE FROM journal WHERE seq IN (SELECT seq FROM journal WHERE time < ? AND alarm NOT "
+        "IN (SELECT alarm FROM alarm_states WHERE active <> 0 OR acknowledged = 0) ORDER BY "
+        "seq LIMIT ?)"));
+    query.addBindValue(journalCutoff);
+    query.addBindValue(journalPruneBatch);
+    if (!query.exec()) {
+        qCWarning(lcStationDatabase) << "pruning the journal failed:" << query.lastError().text();
+        journalPruning = false;
+        return;
+    }
+    if (query.numRowsAffected() < journalPruneBatch) {
+        journalPruning = false;
+        return;
+    }
+    QTimer::singleShot(0, this, &HistoryWriter::journalPruneStep);
+}
+
 void HistoryWriter::close()
 {
     commit();
+    journalPruning = false;
     pruneQueue.clear();
     pruneTimer->stop();
     retryTimer->stop();

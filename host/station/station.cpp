@@ -62,6 +62,7 @@ Station::~Station()
 void Station::start()
 {
     stationDatabase->setRetentionDays(options.historyDays);
+    stationDatabase->setJournalDays(options.journalDays);
     stationDatabase->open(
         options.historyPath.isEmpty() ? StationDatabase::defaultPath() : options.historyPath);
     stationAlarms->start();

@@ -24,6 +24,7 @@ public:
     {
         QString historyPath; // empty: StationDatabase::defaultPath()
         int historyDays = 30;
+        int journalDays = 365;
         // No broker: the values come from the built-in application's emulator.
         PlantSettings plant;
         // Empty: StationAlarms::defaultDefinitionsPath(), quietly built-in when missing.

@@ -13,6 +13,9 @@ StationDatabase::StationDatabase(QObject *parent, Clock clock)
     , writerThread(new QThread(this))
     , readerThread(new QThread(this))
 {
+    qRegisterMetaType<JournalRecord>();
+    qRegisterMetaType<AlarmStateRow>();
+    qRegisterMetaType<QList<AlarmStateRow>>();
     if (!clock)
         clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
     // Neither worker has a parent: each lives on its thread and is deleted there.
@@ -27,8 +30,12 @@ StationDatabase::StationDatabase(QObject *parent, Clock clock)
 
     connect(writer, &HistoryWriter::opened, reader, [reader = reader](const QString &path) {
         QString error;
+        QList<AlarmStateRow> states;
         if (!reader->open(path, error))
             qCWarning(lcStationDatabase) << "reader could not open" << path << ":" << error;
+        else if (!reader->alarmStates(states))
+            qCWarning(lcStationDatabase) << "the alarm states of" << path << "could not be read";
+        emit reader->alarmStatesRead(states);
     });
     connect(writer, &HistoryWriter::opened, this, [this] { setState(Recording::On); });
     connect(writer, &HistoryWriter::setAside, this,
@@ -43,6 +50,7 @@ StationDatabase::StationDatabase(QObject *parent, Clock clock)
             emit problem(tr("The history is not recorded: the file could not be opened\n%1\n%2")
                              .arg(QDir::toNativeSeparators(path), reason));
             setState(Recording::Unavailable);
+            emit alarmStatesLoaded({});
         });
     connect(writer, &HistoryWriter::diskFullChanged, this, [this](bool full) {
         emit problem(full ? tr("The disk is full: recording of the history is paused\n%1")
@@ -56,6 +64,9 @@ StationDatabase::StationDatabase(QObject *parent, Clock clock)
                          .arg(QDir::toNativeSeparators(filePath), reason));
     });
     connect(reader, &HistoryReader::answered, this, &StationDatabase::historyAnswered);
+    connect(reader, &HistoryReader::alarmStatesRead, this, &StationDatabase::alarmStatesLoaded);
+    connect(reader, &HistoryReader::journalAnswered, this, &StationDatabase::journalAnswered);
+    connect(reader, &HistoryReader::journalCsvAnswered, this, &StationDatabase::journalCsvAnswered);
 
     writerThread->start();
     readerThread->start();
@@ -108,6 +119,29 @@ void StationDatabase::append(const QList<HistoryWriter::Entry> &entries)
     QMetaObject::invokeMethod(writer, [writer = writer, entries] { writer->append(entries); });
 }
 
+void StationDatabase::appendJournal(const QList<JournalRecord> &records)
+{
+    QMetaObject::invokeMethod(
+        writer, [writer = writer, records] { writer->appendJournal(records); });
+}
+
+void StationDatabase::saveAlarmStates(const QList<AlarmStateRow> &states)
+{
+    QMetaObject::invokeMethod(
+        writer, [writer = writer, states] { writer->saveAlarmStates(states); });
+}
+
+void StationDatabase::removeAlarmStates(const QStringList &alarms)
+{
+    QMetaObject::invokeMethod(
+        writer, [writer = writer, alarms] { writer->removeAlarmStates(alarms); });
+}
+
+void StationDatabase::setJournalDays(int days)
+{
+    QMetaObject::invokeMethod(writer, [writer = writer, days] { writer->setJournalDays(days); });
+}
+
 void StationDatabase::flush()
 {
     QMetaObject::invokeMethod(
@@ -131,6 +165,19 @@ void StationDatabase::requestHistory(
     QMetaObject::invokeMethod(reader, [reader = reader, request, ids, from, to, maxPoints] {
         reader->request(request, ids, from, to, maxPoints);
     });
+}
+
+void StationDatabase::requestJournal(quint64 request, const JournalFilter &filter, int limit)
+{
+    QMetaObject::invokeMethod(reader, [reader = reader, request, filter, limit] {
+        reader->requestJournal(request, filter, limit);
+    });
+}
+
+void StationDatabase::requestJournalCsv(quint64 request, const JournalFilter &filter)
+{
+    QMetaObject::invokeMethod(
+        reader, [reader = reader, request, filter] { reader->requestJournalCsv(request, filter); });
 }
 
 void StationDatabase::setState(Recording recording)

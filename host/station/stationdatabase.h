@@ -1,6 +1,7 @@
 #pragma once
 
 #include "historywriter.h"
+#include "journalrecord.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -51,11 +52,19 @@ public:
     void setSizeLimit(qint64 bytes);
 
     void append(const QList<HistoryWriter::Entry> &entries);
+    // Journal records and alarm states go into the same paced transactions as
+    // samples; `seq` of an appended record is given by the file.
+    void appendJournal(const QList<JournalRecord> &records);
+    void saveAlarmStates(const QList<AlarmStateRow> &states);
+    void removeAlarmStates(const QStringList &alarms);
+    // Journal rows older than `days` days are pruned in the background (0:
+    // kept), except those of an alarm still active or unacknowledged.
+    void setJournalDays(int days);
     // Commits what is gathered now, and waits for it.
     void flush();
     // Waits until the writer has taken everything queued so far.
     void sync();
-    // Committed sample transactions since the start.
+    // Committed transactions (samples, journal, alarm states) since the start.
     quint64 transactionCount() const;
 
     Recording recording() const { return state; }
@@ -63,12 +72,21 @@ public:
     // Answers with `historyAnswered(request, …)` on this object's thread.
     void requestHistory(
         quint64 request, const QStringList &ids, qint64 from, qint64 to, int maxPoints);
+    // Answers with `journalAnswered(request, {"records": […], "truncated": bool})`.
+    void requestJournal(quint64 request, const JournalFilter &filter, int limit);
+    // Answers with `journalCsvAnswered(request, csv)`: every matching record.
+    void requestJournalCsv(quint64 request, const JournalFilter &filter);
 
 signals:
     // A line for the log window, in the user's language.
     void problem(const QString &message);
     void recordingChanged(StationDatabase::Recording state);
     void historyAnswered(quint64 request, const QJsonObject &answer);
+    void journalAnswered(quint64 request, const QJsonObject &answer);
+    void journalCsvAnswered(quint64 request, const QString &csv);
+    // Once per `open`: the alarm states saved in the file (none for a new or
+    // unusable one).
+    void alarmStatesLoaded(const QList<AlarmStateRow> &states);
 
 private:
     void setState(Recording recording);
