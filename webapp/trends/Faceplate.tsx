@@ -3,9 +3,11 @@
 // point's values; the scheme is not drawn again for them.
 import { useEffect, useMemo, useState } from 'react';
 import type { DataSource, PointValue } from '../data';
+import type { AlarmClient } from '../station';
 import { formatTime, formatValue, STATUS_LABELS } from './format';
 import { NO_HISTORY_TEXT, type HistoryClient } from './history';
 import { PEN_COLORS } from './pens';
+import { PointAlarms } from './PointAlarms';
 import { startFollow } from './range';
 import { TrendChart } from './TrendChart';
 import { useCatalogue, useTrendFeed } from './useTrendFeed';
@@ -18,11 +20,20 @@ export interface FaceplateProps {
   history: HistoryClient;
   onClose: () => void;
   onOpenTrends: (pointId: string) => void;
+  /** The station's alarms: the card lists the point's own. */
+  alarms?: AlarmClient;
 }
 
 const FACEPLATE_RANGE = { kind: 'preset', preset: '15m' } as const;
 
-export function Faceplate({ pointId, dataSource, history, onClose, onOpenTrends }: FaceplateProps) {
+export function Faceplate({
+  pointId,
+  dataSource,
+  history,
+  onClose,
+  onOpenTrends,
+  alarms,
+}: FaceplateProps) {
   const catalogue = useCatalogue(dataSource);
   const info = catalogue.find((point) => point.id === pointId);
   const feed = useTrendFeed(dataSource, history);
@@ -51,6 +62,7 @@ export function Faceplate({ pointId, dataSource, history, onClose, onOpenTrends 
         </p>
       )}
       <LiveValue pointId={pointId} unit={info?.unit} dataSource={dataSource} />
+      {alarms?.available && <PointAlarms key={pointId} pointId={pointId} alarms={alarms} />}
       {!history.available && <HistoryNotice />}
       <div className="faceplate__trend">
         {feed && (

@@ -1,5 +1,6 @@
 export { Faceplate, FACEPLATE_LABEL, HistoryNotice } from './Faceplate';
 export type { FaceplateProps } from './Faceplate';
+export { NO_POINT_ALARMS_TEXT, POINT_ALARMS_LABEL } from './PointAlarms';
 export { TrendsView, PENS_FULL_TEXT } from './TrendsView';
 export type { TrendsViewProps } from './TrendsView';
 export { TrendChart, SAMPLES_PER_PIXEL } from './TrendChart';

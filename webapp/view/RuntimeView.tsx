@@ -1,8 +1,11 @@
 import { useEffect, useLayoutEffect, useRef, type MouseEvent } from 'react';
 import type { DataSource } from '../data';
 import { createBinder } from '../scheme';
+import type { AlarmClient, AlarmSnapshot } from '../station';
 import { useSymbolsVersion } from '../symbols';
 import type { NodeMap, Scheme } from '../scheme';
+import { pointMarks } from './alarmMarks';
+import { createAlarmMarkLayer } from './markLayer';
 import { createSchemeDrawing } from './render';
 import type { SchemeDrawing } from './render';
 
@@ -20,6 +23,11 @@ export interface RuntimeViewProps {
    * link, or the context menu of any bound element, calls this with its point.
    */
   onPoint?: (pointId: string) => void;
+  /**
+   * The station's alarms: an element bound to a point with a standing alarm
+   * carries that alarm's priority mark.
+   */
+  alarms?: AlarmClient;
 }
 
 function linkOf(element: { link?: unknown }): string | undefined {
@@ -39,7 +47,14 @@ function pointOf(element: { pointId?: unknown }): string | undefined {
  * drawing, set straight into the DOM), so a large scheme opens at the cost of
  * its DOM calls; React owns only the svg.
  */
-export function RuntimeView({ scheme, dataSource, className, onLink, onPoint }: RuntimeViewProps) {
+export function RuntimeView({
+  scheme,
+  dataSource,
+  className,
+  onLink,
+  onPoint,
+  alarms,
+}: RuntimeViewProps) {
   const nodeMapRef = useRef<NodeMap>(new Map());
   const nodeMap = nodeMapRef.current;
   const svgRef = useRef<SVGSVGElement>(null);
@@ -57,6 +72,27 @@ export function RuntimeView({ scheme, dataSource, className, onLink, onPoint }: 
       else nodeMap.delete(element.id);
     });
   }, [scheme, nodeMap, symbols]);
+
+  // After the drawing, which may have emptied the svg: the marks' layer goes
+  // on top of every element, and is made again whenever the drawing is.
+  useLayoutEffect(() => {
+    const svg = svgRef.current;
+    if (!svg || !alarms?.available) return;
+    const layer = createAlarmMarkLayer(svg, scheme.size, nodeMap);
+    let shown: AlarmSnapshot | undefined;
+    const show = () => {
+      const snapshot = alarms.current();
+      if (snapshot === shown) return;
+      shown = snapshot;
+      layer.show(pointMarks(snapshot.alarms.values()));
+    };
+    const unsubscribe = alarms.subscribe(show);
+    show();
+    return () => {
+      unsubscribe();
+      layer.remove();
+    };
+  }, [scheme, nodeMap, symbols, alarms]);
 
   const follows = onLink !== undefined;
   const opensPoints = onPoint !== undefined;

@@ -322,6 +322,11 @@ function build(description: unknown, parent: Node): void {
   parent.appendChild(node);
 }
 
+/** Builds a description of SVG (such as a component's drawing) into `parent` without React; refs are not called. */
+export function drawInto(description: ReactElement | null, parent: Node): void {
+  build(description, parent);
+}
+
 function setRef(ref: Ref<Element> | undefined, node: Element | null): void {
   if (typeof ref === 'function') ref(node);
   else if (ref) (ref as { current: Element | null }).current = node;
