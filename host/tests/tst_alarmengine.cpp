@@ -205,7 +205,7 @@ void TestAlarmEngine::conditionsHoldAsTheSharedTableSays_data()
 void TestAlarmEngine::conditionsHoldAsTheSharedTableSays()
 {
     QFETCH(QJsonObject, condition);
-    const bool state = condition["kind"] == "state";
+    const bool state = condition["kind"].toString() == QLatin1String("state");
     QJsonObject overrides { { "kind", condition["kind"] } };
     // The table names the state's value "limit" too.
     overrides.insert(state ? "value" : "limit", condition["limit"]);
