@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 
 // Each alarm keeps two things apart: `holds`, the condition on the last usable
 // value (with its deadband), and `active`, the condition once its delays have
@@ -197,7 +198,7 @@ QString AlarmStatus::stateName(State state)
 }
 
 AlarmEngine::AlarmEngine(Clock clock)
-    : clock(std::move(clock))
+    : stationClock(std::move(clock))
 { }
 
 AlarmEngine::~AlarmEngine() = default;
@@ -214,7 +215,7 @@ int AlarmEngine::pointIndex(const QString &id)
 
 void AlarmEngine::setDefinitions(const QList<AlarmDefinition> &definitions, QList<AlarmEvent> &out)
 {
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     // Marks not yet taken follow their ids into the new order.
     QStringList carriedState;
     QStringList carriedValue;
@@ -299,7 +300,7 @@ void AlarmEngine::setDefinitions(const QList<AlarmDefinition> &definitions, QLis
 
 void AlarmEngine::restore(const QList<AlarmMemory> &memories)
 {
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     for (const AlarmMemory &memory : memories) {
         const auto found = alarmIndex.constFind(memory.id);
         if (found == alarmIndex.constEnd())
@@ -347,7 +348,7 @@ void AlarmEngine::evaluate(const QList<PointSample> &samples, QList<AlarmEvent> 
 {
     if (samples.isEmpty())
         return;
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     for (const PointSample &sample : samples) {
         const auto found = pointIndexes.constFind(sample.id);
         Point &point = points[found != pointIndexes.constEnd() ? *found : pointIndex(sample.id)];
@@ -552,7 +553,7 @@ qint64 AlarmEngine::floodOver() const
 
 void AlarmEngine::tick(QList<AlarmEvent> &out)
 {
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     while (!deadlines.empty() && deadlines.begin()->first <= now) {
         Alarm &alarm = alarms[deadlines.begin()->second];
         deadlines.erase(deadlines.begin());
@@ -653,7 +654,7 @@ bool AlarmEngine::acknowledge(const QString &id, qint64 raisedAt, const QString 
         problem = commentTooLong();
         return false;
     }
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     alarm->acknowledged = true;
     setSounding(*alarm, false);
     if (!text.isEmpty())
@@ -681,7 +682,7 @@ bool AlarmEngine::shelve(const QString &id, qint64 durationMs, const QString &re
     QString text;
     if (!checkedText(reason, reasonMissing(), reasonTooLong(), text, problem))
         return false;
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     alarm->shelvedUntil = now + durationMs;
     alarm->shelveReason = text;
     quiet(*alarm);
@@ -701,7 +702,7 @@ bool AlarmEngine::unshelve(const QString &id, const QString &user, const QString
         problem = QStringLiteral("Тревога не отложена");
         return false;
     }
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     alarm->shelvedUntil = 0;
     alarm->shelveReason.clear();
     out << event(*alarm, AlarmEvent::Type::Unshelve, now, user, station, {});
@@ -721,7 +722,7 @@ bool AlarmEngine::reset(const QString &id, const QString &user, const QString &s
             = QStringLiteral("Сбросить можно только квитированную тревогу после возврата в норму");
         return false;
     }
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     alarm->waitingReset = false;
     alarm->raisedAt = 0;
     alarm->comment.clear();
@@ -740,7 +741,7 @@ bool AlarmEngine::comment(const QString &id, const QString &text, const QString 
     if (!checkedText(
             text, QStringLiteral("Введите комментарий"), commentTooLong(), trimmed, problem))
         return false;
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     alarm->comment = trimmed;
     out << event(*alarm, AlarmEvent::Type::Comment, now, user, station, trimmed);
     changed(*alarm, now);
@@ -760,7 +761,7 @@ bool AlarmEngine::takeOutOfService(const QString &id, const QString &reason, con
     QString text;
     if (!checkedText(reason, reasonMissing(), reasonTooLong(), text, problem))
         return false;
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     alarm->outOfService = true;
     alarm->serviceReason = text;
     quiet(*alarm);
@@ -779,7 +780,7 @@ bool AlarmEngine::returnToService(const QString &id, const QString &user, const 
         problem = QStringLiteral("Тревога в работе");
         return false;
     }
-    const qint64 now = clock();
+    const qint64 now = stationClock();
     alarm->outOfService = false;
     alarm->serviceReason.clear();
     out << event(*alarm, AlarmEvent::Type::InService, now, user, station, {});
@@ -796,7 +797,7 @@ void AlarmEngine::silence(const QString &user, const QString &station, QList<Ala
     }
     AlarmEvent event;
     event.type = AlarmEvent::Type::Silence;
-    event.time = clock();
+    event.time = stationClock();
     event.user = user;
     event.station = station;
     out << event;
@@ -847,7 +848,7 @@ bool AlarmEngine::flood() const
 
 int AlarmEngine::rate() const
 {
-    const qint64 from = clock() - floodWindow;
+    const qint64 from = stationClock() - floodWindow;
     return int(activations.end() - std::upper_bound(activations.begin(), activations.end(), from));
 }
 

@@ -195,7 +195,7 @@ private:
         const QString &station, const QString &text) const;
     Alarm *find(const QString &id, QString &problem);
 
-    Clock clock;
+    Clock stationClock;
     QList<AlarmDefinition> defs;
     std::vector<Alarm> alarms; // in the order of `defs`
     QHash<QString, int> alarmIndex;

@@ -205,7 +205,7 @@ void TestAlarmEngine::conditionsHoldAsTheSharedTableSays_data()
 void TestAlarmEngine::conditionsHoldAsTheSharedTableSays()
 {
     QFETCH(QJsonObject, condition);
-    const bool state = condition["kind"] == "state";
+    const bool state = condition["kind"].toString() == QLatin1String("state");
     QJsonObject overrides { { "kind", condition["kind"] } };
     // The table names the state's value "limit" too.
     overrides.insert(state ? "value" : "limit", condition["limit"]);
@@ -390,6 +390,11 @@ void TestAlarmEngine::followsItsStates_data()
         << ""
         << "normal"
         << "suspect";
+    QTest::newRow("on delay starts again after a bad value")
+        << onDelay << "12, wait 3000, bad 12, 12, wait 4999, wait 1"
+        << "active"
+        << "active"
+        << "horn";
     QTest::newRow("off delay not yet over") << offDelay << "12, 8, wait 4999"
                                             << "active"
                                             << "active"
