@@ -39,14 +39,15 @@ export interface JournalFilters {
 
 export const NO_JOURNAL_FILTERS: JournalFilters = { point: '', event: '', text: '' };
 
-/** The question for a period and the filters; blank filters are left out. */
+/** The question for a period and the filters; blank filters are left out, as is no limit. */
 export function journalQuery(
   from: number,
   to: number,
   filters: JournalFilters,
-  limit = JOURNAL_LIMIT,
+  limit?: number,
 ): JournalQuery {
-  const query: JournalQuery = { from, to, limit };
+  const query: JournalQuery = { from, to };
+  if (limit !== undefined) query.limit = limit;
   const point = filters.point.trim();
   const text = filters.text.trim();
   if (point !== '') query.point = point;
