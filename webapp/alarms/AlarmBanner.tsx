@@ -98,7 +98,7 @@ export function AlarmBanner({ alarms, onOpen }: AlarmBannerProps) {
             title={`Активных, ${PRIORITY_LABELS[priority].toLowerCase()}`}
           >
             <PriorityMark priority={priority} />
-            {counts.active[priority]}
+            <span className="alarm-banner__number">{counts.active[priority]}</span>
           </span>
         ))}
         {counts.first && (
