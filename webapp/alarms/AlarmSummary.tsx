@@ -292,7 +292,7 @@ export function AlarmSummary({ alarms, dataSource }: AlarmSummaryProps) {
           className="orvo-input alarm-panel__text"
           aria-label={fieldLabel}
           placeholder={fieldLabel}
-          required={panel.kind !== 'comment'}
+          aria-required="true"
           autoFocus
           value={panel.text}
           onChange={(event) => setPanel({ ...panel, text: event.target.value, error: undefined })}
