@@ -56,8 +56,7 @@ const TAB_STATES: Readonly<Record<SummaryTab, readonly AlarmState[]>> = {
   shelved: ['shelved'],
   'out-of-service': ['out-of-service'],
 };
-const COLUMNS =
-  '150px 130px minmax(140px, 1.2fr) minmax(80px, 0.8fr) minmax(160px, 2fr) 90px minmax(300px, 2.4fr)';
+const COLUMNS = '170px 150px minmax(150px, 1fr) minmax(80px, 0.6fr) minmax(180px, 2fr) 100px 470px';
 const PANEL_HEIGHT = 44;
 
 /** A form or a refusal opened below one row. */

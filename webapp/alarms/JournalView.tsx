@@ -34,7 +34,7 @@ export const JOURNAL_TITLE = 'Журнал событий';
 export const JOURNAL_TABLE_LABEL = 'Записи журнала';
 
 const COLUMNS =
-  '150px 150px 60px minmax(80px, 1fr) minmax(200px, 3fr) minmax(70px, 0.8fr) minmax(70px, 0.8fr) minmax(70px, 0.8fr)';
+  '170px 150px 80px minmax(80px, 1fr) minmax(200px, 3fr) minmax(70px, 0.8fr) minmax(70px, 0.8fr) minmax(70px, 0.8fr)';
 const HEADS = [
   'Время',
   'Событие',
