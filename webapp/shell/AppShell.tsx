@@ -7,6 +7,7 @@ import {
   useSyncExternalStore,
   type KeyboardEvent,
 } from 'react';
+import { AlarmBanner, AlarmSummary, JOURNAL_TITLE, JournalView, SUMMARY_TITLE } from '../alarms';
 import { connectionMessage, type ConnectionMonitor, type DataSource } from '../data';
 import {
   Button,
@@ -22,7 +23,7 @@ import {
   type SegmentedOption,
 } from '../editor';
 import type { Scheme } from '../scheme';
-import type { RecordingMonitor, SettingsStore } from '../station';
+import { NO_ALARMS, type AlarmClient, type RecordingMonitor, type SettingsStore } from '../station';
 import { startMarkerClock } from '../styles';
 import {
   createMemoryTrendSettingsStore,
@@ -60,16 +61,26 @@ export interface AppShellProps {
   viewSettings?: SettingsStore;
   /** Whether the program records history; a pause is shown in the header. */
   recording?: RecordingMonitor;
+  /** The station's alarms and journal; none outside the program. */
+  alarms?: AlarmClient;
 }
 
-/** A switch the user asked for: another work mode, another scheme or a new one. */
+/** A switch the user asked for: another work mode, another scheme or a new one, or a view of its own. */
 type PendingSwitch =
-  | { kind: 'mode'; mode: WorkMode }
-  | { kind: 'scheme'; id: string }
-  | { kind: 'new' }
-  | { kind: 'trends'; pointId?: string };
+  { kind: 'mode'; mode: WorkMode } | { kind: 'scheme'; id: string } | { kind: 'new' } | StagePage;
+
+/** A view in the stage in place of the schemes. */
+type StagePage = { kind: 'trends'; pointId?: string } | { kind: 'alarms' } | { kind: 'journal' };
+
+const isStagePage = (target: PendingSwitch): target is StagePage =>
+  target.kind === 'trends' || target.kind === 'alarms' || target.kind === 'journal';
 
 export const TRENDS_TITLE = 'Тренды';
+const PAGE_TITLES: Readonly<Record<StagePage['kind'], string>> = {
+  trends: TRENDS_TITLE,
+  alarms: SUMMARY_TITLE,
+  journal: JOURNAL_TITLE,
+};
 const NO_HOST_HISTORY = createNoHostHistoryClient();
 
 const questionStyle = { display: 'flex', alignItems: 'center', gap: 'var(--orvo-space-2)' };
@@ -172,13 +183,16 @@ export function AppShell({
   trendSettings,
   viewSettings,
   recording,
+  alarms = NO_ALARMS,
 }: AppShellProps) {
   const recordingNotice = useRecordingNotice(recording);
   const [stageScale, setStageScale] = useStageScale(viewSettings);
   const [memorySettings] = useState(createMemoryTrendSettingsStore);
   const settingsStore = trendSettings ?? memorySettings;
-  // The trends view in the stage, with the point it was opened for.
-  const [trends, setTrends] = useState<{ pointId?: string } | null>(null);
+  // The view in the stage in place of the schemes: the trends (with the point
+  // they were opened for), the alarms or the journal.
+  const [page, setPage] = useState<StagePage | null>(null);
+  const trends = page?.kind === 'trends' ? page : null;
   // The point whose card stands beside the scheme in viewing.
   const [faceplate, setFaceplate] = useState<string | null>(null);
   const closeFaceplate = useCallback(() => setFaceplate(null), []);
@@ -230,7 +244,7 @@ export function AppShell({
   const [editedName, setEditedName] = useState<{ id: string; name: string } | null>(null);
   const schemeTitle =
     mode === 'edit' && editedName?.id === selectedId ? editedName.name : scheme?.name;
-  const title = trends ? TRENDS_TITLE : schemeTitle;
+  const title = page ? PAGE_TITLES[page.kind] : schemeTitle;
   const [linkProblem, setLinkProblem] = useState<{ id: string; text: string } | null>(null);
   const [awaitedSave, setAwaitedSave] = useState<AwaitedSave | null>(null);
   if (awaitedSave) {
@@ -253,8 +267,8 @@ export function AppShell({
   const carryOut = (target: PendingSwitch, justSaved = false) => {
     setPending(null);
     setLinkProblem(null);
-    setTrends(target.kind === 'trends' ? { pointId: target.pointId } : null);
-    if (target.kind === 'trends') {
+    setPage(isStagePage(target) ? target : null);
+    if (isStagePage(target)) {
       setFaceplate(null);
       setMode('view');
     } else if (target.kind === 'new') {
@@ -285,7 +299,7 @@ export function AppShell({
   /** Whether the switch would end the open editor. */
   const endsEditor = (target: PendingSwitch): boolean => {
     if (mode !== 'edit' || !scheme) return false;
-    if (target.kind === 'new' || target.kind === 'trends') return true;
+    if (target.kind === 'new' || isStagePage(target)) return true;
     if (target.kind === 'mode') return target.mode === 'view';
     return target.id !== selectedId;
   };
@@ -304,6 +318,7 @@ export function AppShell({
   const latestRequest = useRef(request);
   latestRequest.current = request;
   const newScheme = useCallback(() => latestRequest.current({ kind: 'new' }), []);
+  const openAlarms = useCallback(() => latestRequest.current({ kind: 'alarms' }), []);
 
   /** Opens the scheme a link names; false when there is none. */
   const openLinked = (link: string): boolean => {
@@ -347,7 +362,7 @@ export function AppShell({
             className="app__nav-item"
             data-scheme={entry.id}
             data-testid={`scheme-${entry.id}`}
-            aria-current={!trends && entry.id === selectedId ? 'true' : 'false'}
+            aria-current={!page && entry.id === selectedId ? 'true' : 'false'}
             onClick={() => request({ kind: 'scheme', id: entry.id })}
           >
             {entry.name}
@@ -362,6 +377,24 @@ export function AppShell({
           onClick={() => request({ kind: 'trends' })}
         >
           {TRENDS_TITLE}
+        </button>
+        <button
+          type="button"
+          className="app__nav-item"
+          data-testid="nav-alarms"
+          aria-current={page?.kind === 'alarms' ? 'true' : 'false'}
+          onClick={() => request({ kind: 'alarms' })}
+        >
+          {SUMMARY_TITLE}
+        </button>
+        <button
+          type="button"
+          className="app__nav-item"
+          data-testid="nav-journal"
+          aria-current={page?.kind === 'journal' ? 'true' : 'false'}
+          onClick={() => request({ kind: 'journal' })}
+        >
+          {JOURNAL_TITLE}
         </button>
       </nav>
       <main className="app__main">
@@ -379,7 +412,7 @@ export function AppShell({
               {connectionProblem}
             </div>
           )}
-          {!trends && (
+          {!page && (
             <SegmentedSwitch
               label="Режим работы со схемой"
               options={workModeOptions}
@@ -387,7 +420,7 @@ export function AppShell({
               onChange={(value) => request({ kind: 'mode', mode: value })}
             />
           )}
-          {!trends && mode === 'view' && (
+          {!page && mode === 'view' && (
             <SegmentedSwitch
               label={STAGE_SCALE_LABEL}
               options={stageScaleOptions}
@@ -395,6 +428,7 @@ export function AppShell({
               onChange={setStageScale}
             />
           )}
+          <AlarmBanner alarms={alarms} onOpen={openAlarms} />
           {pending && (
             <UnsavedEditsQuestion
               onSave={saveAndContinue}
@@ -405,7 +439,11 @@ export function AppShell({
         </header>
         <div className="app__body">
           <div className="app__stage" data-testid="stage">
-            {trends ? (
+            {page?.kind === 'alarms' ? (
+              <AlarmSummary alarms={alarms} dataSource={dataSource} />
+            ) : page?.kind === 'journal' ? (
+              <JournalView alarms={alarms} />
+            ) : trends ? (
               <TrendsView
                 dataSource={dataSource}
                 history={history}
@@ -452,7 +490,7 @@ export function AppShell({
               ))
             )}
           </div>
-          {faceplate !== null && mode === 'view' && !trends && (
+          {faceplate !== null && mode === 'view' && !page && (
             <Faceplate
               pointId={faceplate}
               dataSource={dataSource}

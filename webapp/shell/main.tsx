@@ -56,6 +56,7 @@ void Promise.race([connectStation().catch(() => null), noAnswer]).then((station)
         trendSettings={trendSettingsOf(settings('trends'), MAX_PENS)}
         viewSettings={settings('view')}
         recording={station?.recording}
+        alarms={station?.alarms}
       />
     </StrictMode>,
   );
