@@ -692,6 +692,29 @@ bool AlarmEngine::shelve(const QString &id, qint64 durationMs, const QString &re
     return true;
 }
 
+bool AlarmEngine::shelveUntil(const QString &id, qint64 until, const QString &reason,
+    const QString &user, const QString &station, QList<AlarmEvent> &out, QString &problem)
+{
+    Alarm *alarm = find(id, problem);
+    if (!alarm)
+        return false;
+    const qint64 now = stationClock();
+    if (until <= now || until > now + longestShelving) {
+        problem = QStringLiteral("Отложить можно на 15 мин, 1 ч, 4 ч или 8 ч");
+        return false;
+    }
+    QString text;
+    if (!checkedText(reason, reasonMissing(), reasonTooLong(), text, problem))
+        return false;
+    alarm->shelvedUntil = until;
+    alarm->shelveReason = text;
+    quiet(*alarm);
+    out << event(*alarm, AlarmEvent::Type::Shelve, now, user, station, text);
+    changed(*alarm, now);
+    schedule(*alarm);
+    return true;
+}
+
 bool AlarmEngine::unshelve(const QString &id, const QString &user, const QString &station,
     QList<AlarmEvent> &out, QString &problem)
 {

@@ -272,7 +272,8 @@ void StationAlarms::scheduleTick()
         tickTimer.stop();
         return;
     }
-    const qint64 wait = std::clamp<qint64>(deadline - clock(), 0, 60 * 60 * 1000);
+    // Looked at again at least every second: the wall clock may jump.
+    const qint64 wait = std::clamp<qint64>(deadline - clock(), 0, 1000);
     if (!tickTimer.isActive() || tickTimer.remainingTime() > wait)
         tickTimer.start(int(wait));
 }
