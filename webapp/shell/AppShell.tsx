@@ -484,6 +484,7 @@ export function AppShell({
                       dataSource={dataSource}
                       onLink={followLink}
                       onPoint={setFaceplate}
+                      alarms={alarms}
                     />
                   </div>
                 </>
@@ -497,6 +498,7 @@ export function AppShell({
               history={history}
               onClose={closeFaceplate}
               onOpenTrends={openTrends}
+              alarms={alarms}
             />
           )}
         </div>
