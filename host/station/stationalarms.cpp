@@ -420,9 +420,11 @@ void StationAlarms::settle(QList<AlarmEvent> &events, bool ownActions)
         if (!pendingState.contains(id))
             pendingValue.insert(id);
     }
-    if (!rows.isEmpty())
+    // Until the file's states are read, what it keeps is the truth: the fresh
+    // states of definitions taken meanwhile must not be written over them.
+    if (restoredStates && !rows.isEmpty())
         database->saveAlarmStates(rows);
-    if (!gone.isEmpty())
+    if (restoredStates && !gone.isEmpty())
         database->removeAlarmStates(gone);
 
     const bool horn = engine.hornSounding();
