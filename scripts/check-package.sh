@@ -32,6 +32,9 @@ trap 'rm -rf "$root"' EXIT
 dpkg -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/corvane-ui.desktop"
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.xml
-"$root/usr/bin/corvane-ui" --version | grep -qx "corvane-ui $(dpkg-deb -f "$deb" Version)"
-"$root/usr/bin/corvane-ui" --help | grep -q -- "--version"
+# Read whole before matching: grep -q stops early, which would end the program with SIGPIPE.
+version=$("$root/usr/bin/corvane-ui" --version)
+grep -qx "corvane-ui $(dpkg-deb -f "$deb" Version)" <<<"$version"
+help=$("$root/usr/bin/corvane-ui" --help)
+grep -q -- "--version" <<<"$help"
 echo "package $deb checked"
