@@ -51,28 +51,21 @@ function quantile(values, q) {
   return sorted[Math.min(sorted.length - 1, Math.floor(q * sorted.length))];
 }
 
+const hiAlarm = (id, pointId, priority, message, area) => ({
+  id,
+  pointId,
+  kind: 'hi',
+  limit: 50,
+  priority,
+  message,
+  ...(area ? { area } : {}),
+});
 const definitions = [];
-for (let i = 1; i <= REST; i++) {
-  definitions.push({
-    id: `rest-${i}`,
-    pointId: `rest${i}`,
-    kind: 'hi',
-    limit: 50,
-    priority: 3,
-    message: `Покой ${i}`,
-  });
-}
-for (let i = 1; i <= FLOOD; i++) {
-  definitions.push({
-    id: `flood-${i}`,
-    pointId: `f${i}`,
-    kind: 'hi',
-    limit: 50,
-    priority: (i % 4) + 1,
-    message: `Лавина ${i}`,
-    area: `Участок ${(i % 10) + 1}`,
-  });
-}
+for (let i = 1; i <= REST; i++) definitions.push(hiAlarm(`rest-${i}`, `rest${i}`, 3, `Покой ${i}`));
+for (let i = 1; i <= FLOOD; i++)
+  definitions.push(
+    hiAlarm(`flood-${i}`, `f${i}`, (i % 4) + 1, `Лавина ${i}`, `Участок ${(i % 10) + 1}`),
+  );
 
 /** Put into the page: each change of the banner's unacknowledged count, with its time. */
 function installProbe() {

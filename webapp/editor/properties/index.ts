@@ -57,4 +57,4 @@ export {
 export type { RuleOperator, RuleProperty, RulePropertyKind, RulePropertyName } from './rules';
 export { RuleEditor } from './RuleEditor';
 export type { RuleEditorProps } from './RuleEditor';
-export { PropertyInspector } from './PropertyInspector';
+export { PropertyInspector } from './PropertyPanel';

@@ -7,7 +7,7 @@ import { EditorCanvas } from '../canvas';
 import { EditorProvider, useEditor, type EditorContextValue } from '../model';
 import { makeState, rect } from '../model/testFixtures';
 import { DataSourceContext } from './dataSource';
-import { PropertyInspector } from './PropertyInspector';
+import { PropertyInspector } from './PropertyPanel';
 import { fakeSource } from './testSource';
 
 // Mocked where it is defined: the shell's entry also imports the editor.

@@ -6,7 +6,7 @@ import '../../symbols/library';
 import { EditorProvider, useEditor, type EditorContextValue, type EditorState } from '../model';
 import { makeState, pipe, rect } from '../model/testFixtures';
 import { DataSourceContext } from './dataSource';
-import { PropertyInspector } from './PropertyInspector';
+import { PropertyInspector } from './PropertyPanel';
 import { fakeSource, pointValue, type FakeSource } from './testSource';
 
 let editor: EditorContextValue;

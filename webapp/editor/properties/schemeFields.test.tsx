@@ -13,7 +13,7 @@ import {
   type SchemeCatalog,
 } from '../model';
 import { makeState, rect } from '../model/testFixtures';
-import { PropertyInspector } from './PropertyInspector';
+import { PropertyInspector } from './PropertyPanel';
 
 let editor: EditorContextValue;
 function Probe() {
