@@ -52,7 +52,7 @@ describe('the faceplate', () => {
     await page.mouse.click(bound.x, bound.y);
     const card = page.getByRole('complementary', { name: 'Карточка точки' });
     await card.waitFor();
-    expect(await card.getByRole('heading').textContent()).toBe('LT-101');
+    expect(await card.getByRole('heading', { level: 2 }).textContent()).toBe('LT-101');
     // The recorded history is drawn at once: the trend asked for it.
     await page.waitForFunction(() => window.trendsPage.requests.some((r) => r.ids[0] === 'LT-101'));
     const stage = await page.getByTestId('stage').boundingBox();

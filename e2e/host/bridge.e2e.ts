@@ -19,7 +19,10 @@ describe('the station bridge', () => {
 
   it('offers one thin object per service, without properties', async () => {
     const { objects } = await app.page.evaluate(speak, []);
-    expect(Object.keys(objects).sort()).toEqual(['history', 'plant', 'points', 'settings']);
+    expect(Object.keys(objects).sort()).toEqual(['alarms', 'history', 'plant', 'points', 'settings']);
+    expect(objects.alarms).toEqual(
+      expect.arrayContaining(['list', 'acknowledge', 'shelve', 'unshelve', 'reset', 'silence', 'journal']),
+    );
     expect(objects.history).toEqual(expect.arrayContaining(['query', 'recording']));
     expect(objects.points).toEqual(expect.arrayContaining(['forward', 'describe']));
     expect(objects.settings).toEqual(expect.arrayContaining(['value', 'setValue']));

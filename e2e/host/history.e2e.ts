@@ -173,7 +173,7 @@ describe.skipIf(!canCloseWindows)('history and trends in the program', () => {
     const tank = await centreOf(page, '[data-element-id="tank-1"]');
     await page.mouse.click(tank.x, tank.y);
     await card(page).waitFor();
-    expect(await card(page).getByRole('heading').textContent()).toBe('LT-101');
+    expect(await card(page).getByRole('heading', { level: 2 }).textContent()).toBe('LT-101');
     expect(await card(page).textContent()).toContain('уровень в Б-1');
     expect(await card(page).getByTestId('faceplate-unit').textContent()).toBe('%');
     const status = card(page).getByTestId('faceplate-status');
