@@ -22,7 +22,7 @@ if [ "$actual" != "$expected" ]; then
 fi
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6webenginecore6 libqt6webenginecore6-bin libqt6webenginewidgets6 libqt6widgets6 \
-  libpaho-mqtt1.3 libprotobuf32 libqt6multimedia6; do
+  libpaho-mqtt1.3 libprotobuf32 libqt6multimedia6 libsodium23; do
   grep -q "\b$library\b" <<<"$depends" || { echo "missing dependency $library: $depends" >&2; exit 1; }
 done
 

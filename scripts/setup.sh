@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format nodejs npm
   qt6-webengine-dev qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-  qt6-webchannel-dev libqt6sql6-sqlite libpaho-mqtt-dev libprotobuf-dev protobuf-compiler openssl qt6-multimedia-dev
+  qt6-webchannel-dev libqt6sql6-sqlite libpaho-mqtt-dev libprotobuf-dev protobuf-compiler libsodium-dev openssl qt6-multimedia-dev
   qt6-translations-l10n dpkg-dev desktop-file-utils appstream mosquitto
   xvfb xauth fonts-dejavu-core chromium imagemagick x11-utils xdotool python3
 )
