@@ -35,7 +35,8 @@ bool isPointValue(const QJsonValue &entry)
         && BridgeArguments::time(value.value(QLatin1String("timestamp")), problem).has_value();
 }
 
-// One catalogue entry: { id, kind: "analog" | "discrete", unit?, description? }.
+// One catalogue entry: { id, kind: "analog" | "discrete", unit?, description?, writable?,
+// min?, max? }.
 bool isPointInfo(const QJsonValue &entry)
 {
     if (!entry.isObject())
@@ -46,6 +47,14 @@ bool isPointInfo(const QJsonValue &entry)
     for (const char *text : { "unit", "description" }) {
         const QJsonValue field = info.value(QLatin1String(text));
         if (!field.isUndefined() && (!field.isString() || field.toString().size() > 1024))
+            return false;
+    }
+    const QJsonValue writable = info.value(QLatin1String("writable"));
+    if (!writable.isUndefined() && !writable.isBool())
+        return false;
+    for (const char *limit : { "min", "max" }) {
+        const QJsonValue field = info.value(QLatin1String(limit));
+        if (!field.isUndefined() && !(field.isDouble() && std::isfinite(field.toDouble())))
             return false;
     }
     return !id.isEmpty() && id.size() <= BridgeArguments::maxPointIdLength
@@ -215,6 +224,36 @@ QJsonObject PlantService::write(const QJsonValue &id, const QJsonValue &value)
         return QJsonObject { { QStringLiteral("error"),
             QStringLiteral("no plant connection: commands go nowhere") } };
     return backend.write(point, value);
+}
+
+void PlantService::command(const QJsonValue &request, const QJsonValue &id, const QJsonValue &value)
+{
+    QString problem;
+    const std::optional<int> number = BridgeArguments::count(request, 0, 1 << 30, problem);
+    const QString point = id.toString();
+    const bool valid = number && id.isString() && !point.isEmpty()
+        && point.size() <= BridgeArguments::maxPointIdLength
+        && ((value.isDouble() && std::isfinite(value.toDouble())) || value.isBool());
+    if (!admit(valid ? QString()
+                     : QStringLiteral("plant.command: a request number, a point id and a number "
+                                      "or a flag"))) {
+        if (number)
+            emit commanded(double(*number),
+                QJsonObject {
+                    { QStringLiteral("error"), QStringLiteral("Станция отклонила запрос") } });
+        return;
+    }
+    if (!backend.command) {
+        emit commanded(double(*number),
+            QJsonObject { { QStringLiteral("error"), QStringLiteral("Команды не принимаются") } });
+        return;
+    }
+    QPointer<PlantService> self(this);
+    const double asked = double(*number);
+    backend.command(point, value, [self, asked](const QJsonObject &answer) {
+        if (self)
+            emit self->commanded(asked, answer);
+    });
 }
 
 AlarmService::AlarmService(
@@ -474,6 +513,38 @@ bool SettingsService::setValue(const QJsonValue &key, const QJsonValue &settings
     return true;
 }
 
+SessionService::SessionService(
+    const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent)
+    : QObject(parent)
+    , backend(backend)
+    , admit(std::move(admit))
+{ }
+
+QJsonObject SessionService::state()
+{
+    if (!admit(QString()) || !backend.sessionState)
+        return QJsonObject { { QStringLiteral("error"), QStringLiteral("refused") } };
+    return backend.sessionState();
+}
+
+QJsonObject SessionService::login()
+{
+    if (!admit(QString()))
+        return QJsonObject { { QStringLiteral("error"), QStringLiteral("refused") } };
+    if (backend.login)
+        backend.login();
+    return QJsonObject { { QStringLiteral("ok"), true } };
+}
+
+QJsonObject SessionService::logout()
+{
+    if (!admit(QString()))
+        return QJsonObject { { QStringLiteral("error"), QStringLiteral("refused") } };
+    if (backend.logout)
+        backend.logout();
+    return QJsonObject { { QStringLiteral("ok"), true } };
+}
+
 Bridge::Bridge(
     const BridgeBackend &backend, std::function<bool()> fromBuiltInApplication, QObject *parent)
     : QObject(parent)
@@ -503,6 +574,18 @@ Bridge::Bridge(
     webChannel->registerObject(QStringLiteral("plant"), plantService);
     alarmService = new AlarmService(backend, admit, this);
     webChannel->registerObject(QStringLiteral("alarms"), alarmService);
+    sessionService = new SessionService(backend, admit, this);
+    webChannel->registerObject(QStringLiteral("session"), sessionService);
+}
+
+void Bridge::setSession(const QJsonObject &state)
+{
+    emit sessionService->changed(state);
+}
+
+void Bridge::commandEmulator(const QString &id, const QJsonValue &value)
+{
+    emit plantService->emulatorCommand(id, value);
 }
 
 void Bridge::deliverAlarms(const QString &batch)

@@ -65,8 +65,17 @@ struct BridgeBackend
     std::function<QJsonArray(const QStringList &ids)> read;
     // The plant's points.
     std::function<QJsonArray()> list;
-    // A command to a point: { ok: true } or { error: reason }.
+    // A command to a point: { ok: true } once sent, or { error: reason }.
     std::function<QJsonObject(const QString &id, const QJsonValue &value)> write;
+    // A command followed to its end: { outcome: "done" | "unconfirmed" } or
+    // { error: reason }, answered once, possibly later.
+    std::function<void(const QString &id, const QJsonValue &value, Answer)> command;
+
+    // The session: who is logged in and what they may do (see AccessControl).
+    std::function<QJsonObject()> sessionState;
+    // Opens the host's own login dialog; the page never sees a password.
+    std::function<void()> login;
+    std::function<void()> logout;
 
     // The alarms: every alarm and the status, as JSON text.
     std::function<QString()> alarmList;
@@ -142,10 +151,16 @@ public:
     Q_INVOKABLE QJsonArray read(const QJsonValue &ids);
     Q_INVOKABLE QJsonArray list();
     Q_INVOKABLE QJsonObject write(const QJsonValue &id, const QJsonValue &value);
+    // A command with its outcome: answered as `commanded` with the request's number.
+    Q_INVOKABLE void command(
+        const QJsonValue &request, const QJsonValue &id, const QJsonValue &value);
 
 signals:
     void updates(const QString &batch);
     void stateChanged(const QJsonObject &state);
+    void commanded(double request, const QJsonObject &answer);
+    // For the page's own emulator, when it is the source: a command to carry out.
+    void emulatorCommand(const QString &id, const QJsonValue &value);
 
 private:
     BridgeBackend backend;
@@ -188,6 +203,28 @@ private:
     QJsonObject act(const AlarmRequest &request, const QString &problem, const char *method);
     void ask(const QJsonValue &request, const QJsonValue &query, bool csv);
 
+    BridgeBackend backend;
+    std::function<bool(const QString &)> admit;
+};
+
+// The session service: the page learns who is logged in and what they may
+// do, asks for the login dialog and logs out; it hears changes as `changed`.
+class SessionService : public QObject
+{
+    Q_OBJECT
+
+public:
+    SessionService(
+        const BridgeBackend &backend, std::function<bool(const QString &)> admit, QObject *parent);
+
+    Q_INVOKABLE QJsonObject state();
+    Q_INVOKABLE QJsonObject login();
+    Q_INVOKABLE QJsonObject logout();
+
+signals:
+    void changed(const QJsonObject &state);
+
+private:
     BridgeBackend backend;
     std::function<bool(const QString &)> admit;
 };
@@ -236,6 +273,10 @@ public:
     void setPlantState(const QJsonObject &state);
     // Hands the page a batch of changed alarms (see AlarmService).
     void deliverAlarms(const QString &batch);
+    // Tells the page the session changed (see SessionService).
+    void setSession(const QJsonObject &state);
+    // Hands the page's emulator a command to carry out.
+    void commandEmulator(const QString &id, const QJsonValue &value);
 
 signals:
     void refused(const QString &message);
@@ -245,4 +286,5 @@ private:
     HistoryService *historyService = nullptr;
     PlantService *plantService = nullptr;
     AlarmService *alarmService = nullptr;
+    SessionService *sessionService = nullptr;
 };

@@ -132,8 +132,16 @@ PlainLayout::CatalogueReading PlainLayout::readCatalogue(const QByteArray &paylo
             continue;
         }
         seen.insert(name);
-        reading.points.append({ name, kind, entry.value(QLatin1String("unit")).toString(),
-            entry.value(QLatin1String("description")).toString() });
+        PointInfo point { name, kind, entry.value(QLatin1String("unit")).toString(),
+            entry.value(QLatin1String("description")).toString() };
+        point.writable = entry.value(QLatin1String("writable")).toBool();
+        for (const auto &[key, limit] :
+            { std::pair { "min", &point.min }, std::pair { "max", &point.max } }) {
+            const QJsonValue given = entry.value(QLatin1String(key));
+            if (given.isDouble() && std::isfinite(given.toDouble()))
+                *limit = given.toDouble();
+        }
+        reading.points.append(point);
     }
     reading.kind = CatalogueReading::Catalogue;
     return reading;
@@ -275,8 +283,8 @@ void PlainLayout::lost(qint64 now, PlantOutput &out)
         turnBad(id, now, out);
 }
 
-bool PlainLayout::command(
-    const QString &id, const QJsonValue &value, qint64 now, PlantPublish &publish, QString &problem)
+bool PlainLayout::command(const QString &id, const QJsonValue &value, const CommandOrigin &origin,
+    qint64 now, PlantPublish &publish, QString &problem)
 {
     Q_UNUSED(now);
     if (!isTopicSafeId(id)) {
@@ -289,9 +297,12 @@ bool PlainLayout::command(
         return false;
     }
     publish.topic = prefix + id.toUtf8() + "/set";
-    publish.payload = QJsonDocument(
-        QJsonObject { { QStringLiteral("value"),
-            value } }).toJson(QJsonDocument::Compact);
+    QJsonObject payload { { QStringLiteral("value"), value } };
+    if (!origin.user.isEmpty())
+        payload.insert(QStringLiteral("user"), origin.user);
+    if (!origin.station.isEmpty())
+        payload.insert(QStringLiteral("station"), origin.station);
+    publish.payload = QJsonDocument(payload).toJson(QJsonDocument::Compact);
     publish.qos = 1;
     publish.retained = false;
     return true;

@@ -58,8 +58,8 @@ public:
     void receive(
         const QByteArray &topic, const QByteArray &payload, qint64 now, PlantOutput &out) override;
     void lost(qint64 now, PlantOutput &out) override;
-    bool command(const QString &id, const QJsonValue &value, qint64 now, PlantPublish &publish,
-        QString &problem) override;
+    bool command(const QString &id, const QJsonValue &value, const CommandOrigin &origin,
+        qint64 now, PlantPublish &publish, QString &problem) override;
     QList<PointInfo> catalogue() const override;
 
 private:

@@ -556,10 +556,12 @@ bool PlantClient::isSideTopic(const QByteArray &topic) const
         [&topic](const QByteArray &filter) { return topicMatches(filter, topic); });
 }
 
-bool PlantClient::write(const QString &id, const QJsonValue &value, QString &problem)
+bool PlantClient::write(
+    const QString &id, const QJsonValue &value, const CommandOrigin &origin, QString &problem)
 {
     PlantPublish message;
-    if (!layout->command(id, value, QDateTime::currentMSecsSinceEpoch(), message, problem)) {
+    if (!layout->command(
+            id, value, origin, QDateTime::currentMSecsSinceEpoch(), message, problem)) {
         say(QStringLiteral("a command to %1 was not sent: %2.").arg(id, problem));
         return false;
     }

@@ -47,7 +47,8 @@ public:
     QList<PointInfo> catalogue() const { return layout->catalogue(); }
     // Publishes a command to a point; false and why not when it cannot be
     // sent now. A command is never kept for later: a late one is worse than none.
-    bool write(const QString &id, const QJsonValue &value, QString &problem);
+    bool write(
+        const QString &id, const QJsonValue &value, const CommandOrigin &origin, QString &problem);
 
     // Topics of the station's own (alarms shared between stations), followed
     // at QoS 1 beside the layout's from the next connection on; their

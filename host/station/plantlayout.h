@@ -32,6 +32,14 @@ struct PlantOutput
     QList<PlantPublish> publishes;
 };
 
+// Who sent a command, for the plant to know: the user (empty at an open
+// station) and the station.
+struct CommandOrigin
+{
+    QString user;
+    QString station;
+};
+
 // How the points of a plant are laid out on a broker's topics: the plain
 // layout (one topic per point under a prefix) or Sparkplug B. A layout knows
 // nothing of the connection; the plant client calls it on one thread, with
@@ -70,8 +78,8 @@ public:
         Q_UNUSED(out);
     }
     // A command to a point: the message to publish, or false and why not.
-    virtual bool command(const QString &id, const QJsonValue &value, qint64 now,
-        PlantPublish &publish, QString &problem)
+    virtual bool command(const QString &id, const QJsonValue &value, const CommandOrigin &origin,
+        qint64 now, PlantPublish &publish, QString &problem)
         = 0;
     // The points to list: the published catalogue, or those heard of so far.
     virtual QList<PointInfo> catalogue() const = 0;

@@ -12,6 +12,7 @@
 #include <vector>
 
 using org::eclipse::tahu::protobuf::Payload_Metric;
+using org::eclipse::tahu::protobuf::Payload_PropertyValue;
 
 namespace {
 
@@ -93,6 +94,42 @@ QString unitOf(const Payload_Metric &metric)
             return QString::fromStdString(properties.values(i).string_value());
     }
     return {};
+}
+
+std::optional<double> numberOf(const Payload_PropertyValue &value)
+{
+    switch (value.value_case()) {
+    case Payload_PropertyValue::kDoubleValue:
+        return value.double_value();
+    case Payload_PropertyValue::kFloatValue:
+        return double(value.float_value());
+    case Payload_PropertyValue::kIntValue:
+        return double(qint32(value.int_value()));
+    case Payload_PropertyValue::kLongValue:
+        return double(qint64(value.long_value()));
+    default:
+        return std::nullopt;
+    }
+}
+
+// The properties "writable" (Boolean), "min" and "max" (numbers) of a metric.
+void commandLimitsOf(const Payload_Metric &metric, bool &writable, std::optional<double> &min,
+    std::optional<double> &max)
+{
+    if (!metric.has_properties())
+        return;
+    const auto &properties = metric.properties();
+    const int count = std::min(properties.keys_size(), properties.values_size());
+    for (int i = 0; i < count; ++i) {
+        const std::string &key = properties.keys(i);
+        const Payload_PropertyValue &value = properties.values(i);
+        if (key == "writable" && value.value_case() == Payload_PropertyValue::kBooleanValue)
+            writable = value.boolean_value();
+        else if (key == "min")
+            min = numberOf(value);
+        else if (key == "max")
+            max = numberOf(value);
+    }
 }
 
 bool readBdSeq(const Payload_Metric &metric, quint64 &bdSeq)
@@ -497,6 +534,7 @@ void SparkplugLayout::bear(int index, const Payload &payload, qint64 now, PlantO
         entry.alias = metric.alias();
         entry.datatype = metric.datatype();
         entry.unit = unitOf(metric);
+        commandLimitsOf(metric, entry.writable, entry.min, entry.max);
         entry.t = sampleTime(metric, payload, now);
         if (into.byName.contains(name) || (entry.hasAlias && into.byAlias.contains(entry.alias))) {
             reportOnce(QStringLiteral("%1 twice %2").arg(who, name),
@@ -655,9 +693,11 @@ void SparkplugLayout::tick(qint64 now, PlantOutput &out)
     }
 }
 
-bool SparkplugLayout::command(
-    const QString &id, const QJsonValue &value, qint64 now, PlantPublish &publish, QString &problem)
+bool SparkplugLayout::command(const QString &id, const QJsonValue &value,
+    const CommandOrigin &origin, qint64 now, PlantPublish &publish, QString &problem)
 {
+    // A Sparkplug command carries metrics only; the journal keeps who sent it.
+    Q_UNUSED(origin);
     auto found = points.constFind(id);
     if (found == points.constEnd()) {
         problem = QStringLiteral("No Sparkplug metric is the point \"%1\".").arg(id);
@@ -779,10 +819,14 @@ void SparkplugLayout::updateCatalogue(PlantOutput &out)
         for (const Metric &metric : of.metrics) {
             if (metric.id.isEmpty())
                 continue;
-            next.append({ metric.id,
+            PointInfo info { metric.id,
                 metric.datatype == Sparkplug::Boolean ? QStringLiteral("discrete")
                                                       : QStringLiteral("analog"),
-                metric.unit, QString() });
+                metric.unit, QString() };
+            info.writable = metric.writable;
+            info.min = metric.min;
+            info.max = metric.max;
+            next.append(info);
         }
     }
     if (next == currentCatalogue)

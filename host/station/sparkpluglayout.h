@@ -37,8 +37,8 @@ public:
     void lost(qint64 now, PlantOutput &out) override;
     qint64 nextDeadline() const override;
     void tick(qint64 now, PlantOutput &out) override;
-    bool command(const QString &id, const QJsonValue &value, qint64 now, PlantPublish &publish,
-        QString &problem) override;
+    bool command(const QString &id, const QJsonValue &value, const CommandOrigin &origin,
+        qint64 now, PlantPublish &publish, QString &problem) override;
     QList<PointInfo> catalogue() const override;
 
 private:
@@ -54,6 +54,11 @@ private:
         bool hasAlias = false;
         quint32 datatype = 0;
         QString unit;
+        // Declared writable in the birth by the property "writable", with
+        // "min" and "max" for a number.
+        bool writable = false;
+        std::optional<double> min;
+        std::optional<double> max;
         QVariant value;
         PointStatus status = PointStatus::Bad;
         qint64 t = 0;

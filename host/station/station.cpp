@@ -1,5 +1,7 @@
 #include "station.h"
 
+#include "access.h"
+#include "commanddesk.h"
 #include "historian.h"
 #include "plainlayout.h"
 #include "plantclient.h"
@@ -30,7 +32,14 @@ Station::Station(const Options &options, QObject *parent)
     , updateFeed(new UpdateFeed(pointTable, this))
     , stationName(options.name.isEmpty() ? QSysInfo::machineHostName() : options.name)
     , stationAlarms(new StationAlarms(pointTable, stationDatabase, stationName, this))
+    , accessControl(new AccessControl(usersPath(), stationName, {}, this))
+    , commandDesk(new CommandDesk(pointTable, stationName, {}, this))
 {
+    accessControl->setIdleMinutes(options.idleLogoutMinutes);
+    connect(accessControl, &AccessControl::problem, this, &Station::problem);
+    connect(
+        accessControl, &AccessControl::journal, stationDatabase, &StationDatabase::appendJournal);
+    connect(commandDesk, &CommandDesk::journal, stationDatabase, &StationDatabase::appendJournal);
     connect(stationDatabase, &StationDatabase::problem, this, &Station::problem);
     connect(stationAlarms, &StationAlarms::problem, this, &Station::plantReport);
     stationAlarms->setDefinitionsFile(
@@ -39,6 +48,10 @@ Station::Station(const Options &options, QObject *parent)
     connect(stationDatabase, &StationDatabase::recordingChanged, this, &Station::recordingChanged);
     if (options.plant.usesBroker()) {
         plantClient = new PlantClient(options.plant, makeLayout(options.plant), pointTable, this);
+        commandDesk->setSender([client = plantClient](const QString &id, const QJsonValue &value,
+                                   const CommandOrigin &origin, QString &problem) {
+            return client->write(id, value, origin, problem);
+        });
         connect(plantClient, &PlantClient::report, this, &Station::plantReport);
         // Every station on the broker shares one set of alarms and their states.
         stationAlarms->shareThrough(options.plant.topicPrefix.toUtf8(),
@@ -54,6 +67,14 @@ Station::Station(const Options &options, QObject *parent)
     }
 }
 
+QString Station::usersPath() const
+{
+    if (!options.usersPath.isEmpty())
+        return options.usersPath;
+    return UserStore::besideDatabase(
+        options.historyPath.isEmpty() ? StationDatabase::defaultPath() : options.historyPath);
+}
+
 Station::~Station()
 {
     stop();
@@ -66,6 +87,7 @@ void Station::start()
     stationDatabase->open(
         options.historyPath.isEmpty() ? StationDatabase::defaultPath() : options.historyPath);
     stationAlarms->start();
+    accessControl->load();
     if (plantClient)
         plantClient->start();
 }

@@ -11,6 +11,8 @@ class PlantClient;
 class UpdateFeed;
 class PointTable;
 class StationAlarms;
+class AccessControl;
+class CommandDesk;
 
 // The runtime of the station, apart from any window: the point table, the
 // station database, the historian, the alarms and the plant's broker client. Made in main(); the
@@ -31,6 +33,10 @@ public:
         QString alarmsPath;
         // The station's name in the journal and to other stations; empty: the host name.
         QString name;
+        // Empty: users.json beside the station database.
+        QString usersPath;
+        // Minutes without input before a user is logged out; 0 never.
+        int idleLogoutMinutes = 15;
     };
 
     explicit Station(const Options &options, QObject *parent = nullptr);
@@ -44,6 +50,10 @@ public:
     // The live values the built-in application follows.
     UpdateFeed *feed() const { return updateFeed; }
     StationAlarms *alarms() const { return stationAlarms; }
+    AccessControl *access() const { return accessControl; }
+    CommandDesk *commands() const { return commandDesk; }
+    // Where the users are kept.
+    QString usersPath() const;
     QString name() const { return stationName; }
 
     // Opens the database in the background, starts recording and connects
@@ -69,4 +79,6 @@ private:
     UpdateFeed *updateFeed;
     QString stationName;
     StationAlarms *stationAlarms;
+    AccessControl *accessControl;
+    CommandDesk *commandDesk;
 };

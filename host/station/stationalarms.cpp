@@ -347,6 +347,17 @@ void StationAlarms::useDefinitions(const QList<AlarmDefinition> &definitions, co
     qCInfo(lcAlarms) << "alarm definitions from" << source << ":" << definitions.size();
     QList<AlarmEvent> events;
     engine.setDefinitions(definitions, events);
+    // The set the station starts with is no change; any later one is.
+    if (definitionsTaken) {
+        JournalRecord record;
+        record.time = clock();
+        record.event = QStringLiteral("definitions");
+        record.station = station;
+        record.text
+            = QStringLiteral("%1 определений тревог из %2").arg(definitions.size()).arg(source);
+        database->appendJournal({ record });
+    }
+    definitionsTaken = true;
     settle(events);
     statusPending = true;
     batchTimer.start(0);

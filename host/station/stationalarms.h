@@ -124,6 +124,7 @@ private:
     AlarmEngine engine;
     bool running = false;
     bool restoredStates = false;
+    bool definitionsTaken = false;
 
     QString definitionsPath;
     bool definitionsGiven = false;

@@ -1,5 +1,7 @@
 #include "stationbackend.h"
 
+#include "access.h"
+#include "commanddesk.h"
 #include "historian.h"
 #include "plantclient.h"
 #include "pointtable.h"
@@ -14,6 +16,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace {
 // The emulator ticks every 500 ms: three seconds without a tick is an end.
@@ -39,6 +42,40 @@ QList<PointSample> samplesOf(const QJsonArray &values)
     return samples;
 }
 
+// What the journal calls an alarm action that was refused.
+QString actionName(const AlarmRequest &request)
+{
+    QString name;
+    switch (request.kind) {
+    case AlarmRequest::Kind::Acknowledge:
+        name = QStringLiteral("квитирование");
+        break;
+    case AlarmRequest::Kind::Shelve:
+        name = QStringLiteral("откладывание");
+        break;
+    case AlarmRequest::Kind::Unshelve:
+        name = QStringLiteral("возврат отложенной");
+        break;
+    case AlarmRequest::Kind::Reset:
+        name = QStringLiteral("сброс");
+        break;
+    case AlarmRequest::Kind::Comment:
+        name = QStringLiteral("комментарий");
+        break;
+    case AlarmRequest::Kind::OutOfService:
+        name = QStringLiteral("вывод из работы");
+        break;
+    case AlarmRequest::Kind::InService:
+        name = QStringLiteral("ввод в работу");
+        break;
+    case AlarmRequest::Kind::Silence:
+        return QStringLiteral("сброс звука");
+    }
+    const QStringList shown = request.ids.mid(0, 3);
+    return QStringLiteral("%1 %2%3").arg(name, shown.join(QStringLiteral(", ")),
+        request.ids.size() > shown.size() ? QStringLiteral(", …") : QString());
+}
+
 QList<PointInfo> catalogueOf(const QJsonArray &catalogue)
 {
     QList<PointInfo> points;
@@ -49,6 +86,11 @@ QList<PointInfo> catalogueOf(const QJsonArray &catalogue)
         point.kind = info.value(QLatin1String("kind")).toString();
         point.unit = info.value(QLatin1String("unit")).toString();
         point.description = info.value(QLatin1String("description")).toString();
+        point.writable = info.value(QLatin1String("writable")).toBool();
+        if (info.value(QLatin1String("min")).isDouble())
+            point.min = info.value(QLatin1String("min")).toDouble();
+        if (info.value(QLatin1String("max")).isDouble())
+            point.max = info.value(QLatin1String("max")).toDouble();
         points << point;
     }
     return points;
@@ -132,23 +174,62 @@ BridgeBackend stationBackend(Station &station, SettingsFile &settings, QObject *
                 point.insert(QStringLiteral("unit"), info.unit);
             if (!info.description.isEmpty())
                 point.insert(QStringLiteral("description"), info.description);
+            if (info.writable)
+                point.insert(QStringLiteral("writable"), true);
+            if (info.min)
+                point.insert(QStringLiteral("min"), *info.min);
+            if (info.max)
+                point.insert(QStringLiteral("max"), *info.max);
             points.append(point);
         }
         return points;
     };
-    if (station.plant()) {
-        backend.write = [&station](const QString &id, const QJsonValue &value) {
-            QString problem;
-            if (station.plant()->write(id, value, problem))
-                return QJsonObject { { QStringLiteral("ok"), true } };
-            return QJsonObject { { QStringLiteral("error"), problem } };
-        };
-    }
+    // Every change the page asks for is checked here, whatever the page shows.
+    AccessControl *access = station.access();
+    CommandDesk *desk = station.commands();
+    const auto refusal
+        = [access](Permission needed, const QString &what) -> std::optional<QJsonObject> {
+        if (access->allows(needed))
+            return std::nullopt;
+        access->refused(needed, what);
+        return QJsonObject { { QStringLiteral("error"), access->refusal(needed) } };
+    };
+    backend.command = [access, desk, refusal](const QString &id, const QJsonValue &value,
+                          BridgeBackend::Answer answer) {
+        if (const auto refused
+            = refusal(Permission::Commands, QStringLiteral("команда %1").arg(id))) {
+            answer(*refused);
+            return;
+        }
+        desk->command(id, value, access->user(), std::move(answer));
+    };
+    // As a command, but answered once sent: the outcome is only journaled.
+    backend.write = [access, desk, refusal](const QString &id, const QJsonValue &value) {
+        if (const auto refused
+            = refusal(Permission::Commands, QStringLiteral("команда %1").arg(id)))
+            return *refused;
+        auto early = std::make_shared<QJsonObject>();
+        auto answered = std::make_shared<bool>(false);
+        desk->command(id, value, access->user(), [early, answered](const QJsonObject &answer) {
+            if (!*answered)
+                *early = answer;
+        });
+        *answered = true;
+        if (early->contains(QLatin1String("error")))
+            return *early;
+        return QJsonObject { { QStringLiteral("ok"), true } };
+    };
+    backend.sessionState = [access] { return access->state(); };
+    backend.logout = [access] { access->logout(); };
     StationAlarms *alarms = station.alarms();
     backend.alarmList = [alarms] { return alarms->list(); };
-    backend.alarmAction = [alarms](const AlarmRequest &request) {
-        // Until the station knows its users, actions are nobody's in particular.
-        const QString user;
+    backend.alarmAction = [alarms, access, refusal](const AlarmRequest &request) {
+        const bool service = request.kind == AlarmRequest::Kind::OutOfService
+            || request.kind == AlarmRequest::Kind::InService;
+        if (const auto refused
+            = refusal(service ? Permission::OutOfService : Permission::Alarms, actionName(request)))
+            return *refused;
+        const QString user = access->user();
         const QString id = request.ids.value(0);
         switch (request.kind) {
         case AlarmRequest::Kind::Acknowledge:

@@ -229,15 +229,20 @@ void TestPlainLayout::makesCommands()
     PlainLayout layout(prefix);
     PlantPublish publish;
     QString problem;
-    QVERIFY(layout.command(QStringLiteral("SP-1"), 42.5, 0, publish, problem));
+    QVERIFY(layout.command(QStringLiteral("SP-1"), 42.5,
+        { QStringLiteral("ivanov"), QStringLiteral("ОС-1") }, 0, publish, problem));
     QCOMPARE(publish.topic, QByteArray("site/points/SP-1/set"));
-    QCOMPARE(QJsonDocument::fromJson(publish.payload).object().value("value").toDouble(), 42.5);
+    QCOMPARE(QJsonDocument::fromJson(publish.payload).object(),
+        (QJsonObject { { "value", 42.5 }, { "user", "ivanov" }, { "station", "ОС-1" } }));
     QCOMPARE(publish.qos, 1);
     QVERIFY(!publish.retained);
-    QVERIFY(layout.command(QStringLiteral("P-1"), QStringLiteral("start"), 0, publish, problem));
-    QVERIFY(!layout.command(QStringLiteral("a/b"), 1, 0, publish, problem));
+    QVERIFY(
+        layout.command(QStringLiteral("P-1"), QStringLiteral("start"), {}, 0, publish, problem));
+    QCOMPARE(
+        QJsonDocument::fromJson(publish.payload).object(), (QJsonObject { { "value", "start" } }));
+    QVERIFY(!layout.command(QStringLiteral("a/b"), 1, {}, 0, publish, problem));
     QCOMPARE(problem, QStringLiteral("not a point id"));
-    QVERIFY(!layout.command(QStringLiteral("P-1"), QJsonValue(), 0, publish, problem));
+    QVERIFY(!layout.command(QStringLiteral("P-1"), QJsonValue(), {}, 0, publish, problem));
     QCOMPARE(problem, QStringLiteral("its value is not a number, flag or text"));
 }
 

@@ -543,7 +543,7 @@ void TestSparkplug::commands()
 
     PlantPublish publish;
     QString problem;
-    const bool ok = layout->command(id, value, start + 100, publish, problem);
+    const bool ok = layout->command(id, value, {}, start + 100, publish, problem);
     if (topic.isEmpty()) {
         QVERIFY(!ok);
         QVERIFY2(problem.startsWith(sent), qPrintable(problem));
