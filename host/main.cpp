@@ -1,4 +1,6 @@
+#include "access.h"
 #include "bridge.h"
+#include "commanddesk.h"
 #include "historyexport.h"
 #include "horn.h"
 #include "journalexport.h"
@@ -18,12 +20,15 @@
 #include "symbolfolder.h"
 #include "symbolfolderhandler.h"
 #include "updatefeed.h"
+#include "usercommands.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QTextStream>
+#include <QTimer>
 #include <QWebEngineUrlScheme>
 
 #include <cstdio>
@@ -100,6 +105,56 @@ QList<QCommandLineOption> alarmOptions()
     };
 }
 
+QList<QCommandLineOption> userOptions()
+{
+    return {
+        QCommandLineOption(QStringLiteral("add-user"),
+            QStringLiteral("Add the user <name> (or give it a new password and role) with --role, "
+                           "asking for the password, and exit."),
+            QStringLiteral("name")),
+        QCommandLineOption(QStringLiteral("role"),
+            QStringLiteral("With --add-user: operator, engineer or admin."),
+            QStringLiteral("role")),
+        QCommandLineOption(QStringLiteral("remove-user"),
+            QStringLiteral("Remove the user <name> and exit."), QStringLiteral("name")),
+        QCommandLineOption(QStringLiteral("list-users"),
+            QStringLiteral("List the users and their roles, and exit.")),
+        QCommandLineOption(QStringLiteral("idle-logout"),
+            QStringLiteral(
+                "Log the user out after <minutes> without input (default 15, 0: never)."),
+            QStringLiteral("minutes")),
+    };
+}
+
+// Any input to any of the program's windows counts as activity.
+class InputWatch : public QObject
+{
+public:
+    explicit InputWatch(AccessControl *access)
+        : access(access)
+    { }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+            access->touch();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    AccessControl *access;
+};
+
 enum class FolderOption { Absent, Given, MissingValue };
 
 // The folder of "--<name> DIR" or "--<name>=DIR"; the engine takes options of
@@ -167,6 +222,7 @@ int printInformation(int argc, char **argv)
     parser.addOption(symbolsOption());
     parser.addOptions(historyOptions());
     parser.addOptions(alarmOptions());
+    parser.addOptions(userOptions());
     parser.process(app);
     return 0;
 }
@@ -266,6 +322,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVANE_VERSION));
     if (asksForInformation(argc, argv))
         return printInformation(argc, argv);
+    if (asksForUserCommand(argc, argv))
+        return runUserCommand(argc, argv);
     if (exportsHistory(argc, argv))
         return exportHistory(argc, argv);
     if (exportsJournal(argc, argv))
@@ -323,6 +381,16 @@ int main(int argc, char **argv)
             "the options.\n");
         return 1;
     }
+    QString idle;
+    if (folderFrom(arguments, QStringLiteral("idle-logout"), idle) == FolderOption::MissingValue
+        || (!idle.isEmpty() && (idle.toInt() < 0 || QString::number(idle.toInt()) != idle))) {
+        std::fprintf(stderr,
+            "corvane-ui: --idle-logout needs a number of minutes (0 for never).\nTry 'corvane-ui "
+            "--help' for the options.\n");
+        return 1;
+    }
+    if (!idle.isEmpty())
+        stationOptions.idleLogoutMinutes = idle.toInt();
     const bool hornOff = arguments.contains(QStringLiteral("--no-horn"));
     if (history == FolderOption::MissingValue) {
         std::fprintf(stderr,
@@ -361,9 +429,28 @@ int main(int argc, char **argv)
     // before the window, so that they outlive its pages.
     Station station(stationOptions);
     SettingsFile viewSettings(SettingsFile::defaultPath());
-    const MainWindow *shown = nullptr;
-    Bridge bridge(stationBackend(station, viewSettings, &station),
-        [&shown] { return shown && shown->showsBuiltInApplication(); });
+    MainWindow *shown = nullptr;
+    BridgeBackend backend = stationBackend(station, viewSettings, &station);
+    // The dialog opens after the page's call has been answered.
+    backend.login = [&shown] {
+        QTimer::singleShot(0, shown, [&shown] {
+            if (shown)
+                shown->openLogin();
+        });
+    };
+    Bridge bridge(backend, [&shown] { return shown && shown->showsBuiltInApplication(); });
+    QObject::connect(station.access(), &AccessControl::changed, &bridge,
+        [&bridge, &station] { bridge.setSession(station.access()->state()); });
+    if (!station.plant()) {
+        // The page's emulator carries out commands to its points.
+        station.commands()->setSender([&bridge](const QString &id, const QJsonValue &value,
+                                          const CommandOrigin &, QString &) {
+            bridge.commandEmulator(id, value);
+            return true;
+        });
+    }
+    InputWatch inputWatch(station.access());
+    app.installEventFilter(&inputWatch);
 
     const auto tellRecording = [&bridge](StationDatabase::Recording state) {
         bridge.setRecording(recordingName(state));
@@ -384,6 +471,7 @@ int main(int argc, char **argv)
     MainWindow window;
     shown = &window;
     window.setBridge(&bridge);
+    window.setAccess(station.access());
     QObject::connect(&station, &Station::problem, &window, &MainWindow::logMessage);
     QObject::connect(&station, &Station::plantReport, &window, &MainWindow::logMessage);
     if (horn.isEnabled() && !horn.hasAudio())

@@ -1,5 +1,8 @@
 #include "mainwindow.h"
 
+#include "access.h"
+#include "logindialog.h"
+
 #include "bridge.h"
 #include "builtinapplication.h"
 #include "externalcontenthandler.h"
@@ -420,15 +423,29 @@ void MainWindow::saveDownload(QWebEngineDownloadRequest *download)
         return;
     }
     const QFileInfo target(path);
+    // Into the scheme folder only for those allowed to, whatever the page showed.
+    const QString folder = QDir(schemeFolder->path()).canonicalPath();
+    const QString into = QDir(target.absolutePath()).canonicalPath();
+    const bool intoSchemes = !schemeFolder->path().isEmpty() && !folder.isEmpty()
+        && (into == folder || into.startsWith(folder + QLatin1Char('/')));
+    if (intoSchemes && access && !access->allows(Permission::SaveSchemes)) {
+        access->refused(
+            Permission::SaveSchemes, QStringLiteral("сохранение схемы %1").arg(target.fileName()));
+        pending->cancel();
+        reportSave(url, QStringLiteral("failed"), access->refusal(Permission::SaveSchemes));
+        return;
+    }
     pending->setDownloadDirectory(target.absolutePath());
     pending->setDownloadFileName(target.fileName());
     // Once accepted, only a failure ends a download short of completion: a
     // folder that cannot be made, a full disk, a file that cannot be written.
-    connect(
-        pending, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, pending, path, url] {
+    connect(pending, &QWebEngineDownloadRequest::isFinishedChanged, this,
+        [this, pending, path, url, intoSchemes] {
             if (!pending)
                 return;
             if (pending->state() == QWebEngineDownloadRequest::DownloadCompleted) {
+                if (intoSchemes && access)
+                    access->note(QStringLiteral("save"), QFileInfo(path).fileName());
                 reportSave(url, QStringLiteral("written"), QFileInfo(path).fileName());
                 return;
             }
@@ -439,6 +456,41 @@ void MainWindow::saveDownload(QWebEngineDownloadRequest *download)
             reportSave(url, QStringLiteral("failed"), shown);
         });
     pending->accept();
+}
+
+void MainWindow::setAccess(AccessControl *control)
+{
+    access = control;
+}
+
+void MainWindow::openLogin()
+{
+    if (!access)
+        return;
+    if (loginDialog) {
+        loginDialog->raise();
+        loginDialog->activateWindow();
+        return;
+    }
+    loginDialog = new LoginDialog(
+        [this](const QString &name, const QByteArray &password) -> QString {
+            qint64 locked = 0;
+            switch (access->login(name, password, &locked)) {
+            case AccessControl::Login::Done:
+                return {};
+            case AccessControl::Login::Wrong:
+                return tr("Wrong user name or password");
+            case AccessControl::Login::Locked:
+                return tr("Too many failed logins: this name is locked for %1 s")
+                    .arg((locked + 999) / 1000);
+            case AccessControl::Login::Unavailable:
+                break;
+            }
+            return tr("Nobody can log in: the users file was not accepted (see the log)");
+        },
+        this);
+    loginDialog->setAttribute(Qt::WA_DeleteOnClose);
+    loginDialog->open();
 }
 
 void MainWindow::reportSave(const QUrl &url, const QString &outcome, const QString &detail)

@@ -3,10 +3,13 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QUrl>
 #include <QWebEnginePage>
 
+class AccessControl;
 class Bridge;
+class LoginDialog;
 class QWebEngineProfile;
 class ExternalContentHandler;
 class QMenu;
@@ -44,6 +47,10 @@ public:
     void setBridge(Bridge *bridge);
     // Whether the built-in application's page holds the application now.
     bool showsBuiltInApplication() const;
+    // Who may save into the scheme folder, and who logs in through openLogin().
+    void setAccess(AccessControl *access);
+    // Opens the station's login dialog, or raises the one open.
+    void openLogin();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -62,6 +69,8 @@ private:
     void recoverFromRendererEnd(WebConsolePage *endedPage,
         QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
 
+    AccessControl *access = nullptr;
+    QPointer<LoginDialog> loginDialog;
     QWebEngineView *webView = nullptr;
     // Two pages on two profiles, kept apart by trust: the built-in
     // application's, with the scheme folder, its scripts, the clipboard and

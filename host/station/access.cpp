@@ -290,6 +290,11 @@ void AccessControl::refused(Permission permission, const QString &what)
         QStringLiteral("%1: %2").arg(what, refusal(permission)));
 }
 
+void AccessControl::note(const QString &event, const QString &text)
+{
+    record(event, current.name, text);
+}
+
 AccessControl::Login AccessControl::login(
     const QString &name, const QByteArray &password, qint64 *lockedFor)
 {

@@ -105,6 +105,8 @@ public:
     QString refusal(Permission permission) const;
     // Records a refused call (what the page asked for) in the journal.
     void refused(Permission permission, const QString &what);
+    // Records something the current user did ("save", …) in the journal.
+    void note(const QString &event, const QString &text);
 
     enum class Login { Done, Wrong, Locked, Unavailable };
     // Checks a name and password; `lockedFor` is the time left on a lock.
