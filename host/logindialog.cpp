@@ -14,7 +14,7 @@ LoginDialog::LoginDialog(Check check, QWidget *parent)
     , password(new QLineEdit(this))
     , message(new QLabel(this))
 {
-    setWindowTitle(tr("Log in"));
+    setWindowTitle(tr("Log in to the station"));
     name->setObjectName(QStringLiteral("loginName"));
     password->setObjectName(QStringLiteral("loginPassword"));
     password->setEchoMode(QLineEdit::Password);

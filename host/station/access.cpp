@@ -252,7 +252,7 @@ void AccessControl::load()
     QString error;
     load_ = UserStore::load(path, users, error);
     if (load_ == UserStore::Load::Refused)
-        emit problem(tr("Users: %1").arg(error));
+        emit problem(tr("Nobody can log in: the users file was not accepted\n%1").arg(error));
     // A user who is gone, or whose role changed, is logged out.
     if (!current.name.isEmpty()) {
         const auto still = std::find_if(users.cbegin(), users.cend(),

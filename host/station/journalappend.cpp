@@ -34,10 +34,14 @@ bool appendJournalRecord(const QString &path, const JournalRecord &record, QStri
             insert.prepare(QStringLiteral(
                 "INSERT INTO journal (time, source_time, event, alarm, point, priority, value, "
                 "user, station, text) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            // The columns are NOT NULL: an empty text is written as one.
+            const auto text = [](const QString &value) {
+                return QVariant(value.isNull() ? QStringLiteral("") : value);
+            };
             for (const QVariant &value : { QVariant(record.time), QVariant(record.sourceTime),
-                     QVariant(record.event), QVariant(record.alarm), QVariant(record.point),
-                     QVariant(record.priority), QVariant(record.value), QVariant(record.user),
-                     QVariant(record.station), QVariant(record.text) })
+                     text(record.event), text(record.alarm), text(record.point),
+                     QVariant(record.priority), text(record.value), text(record.user),
+                     text(record.station), text(record.text) })
                 insert.addBindValue(value);
             done = insert.exec();
             if (!done)

@@ -176,6 +176,17 @@ constexpr Message messages[] = {
         "Запись истории возобновлена\n%1" },
     { "StationDatabase", "The history could not be written\n%1\n%2",
         "Не удалось записать историю\n%1\n%2" },
+    { "AccessControl", "Nobody can log in: the users file was not accepted\n%1",
+        "Вход невозможен: файл пользователей не принят\n%1" },
+    { "LoginDialog", "Log in to the station", "Вход на станцию" },
+    { "LoginDialog", "User", "Пользователь" },
+    { "LoginDialog", "Password", "Пароль" },
+    { "LoginDialog", "Log in", "Войти" },
+    { "MainWindow", "Wrong user name or password", "Неверное имя пользователя или пароль" },
+    { "MainWindow", "Too many failed logins: this name is locked for %1 s",
+        "Слишком много неудачных попыток: вход под этим именем заблокирован на %1 с" },
+    { "MainWindow", "Nobody can log in: the users file was not accepted (see the log)",
+        "Вход невозможен: файл пользователей не принят (см. журнал)" },
 };
 
 // A binary catalogue is a 16-byte magic number followed by sections, each a

@@ -121,6 +121,18 @@ Resource directory: %2</source>
         <source>Only the application&apos;s own saves are written</source>
         <translation>Записываются только собственные сохранения приложения</translation>
     </message>
+    <message>
+        <source>Wrong user name or password</source>
+        <translation>Неверное имя пользователя или пароль</translation>
+    </message>
+    <message>
+        <source>Too many failed logins: this name is locked for %1 s</source>
+        <translation>Слишком много неудачных попыток: вход под этим именем заблокирован на %1 с</translation>
+    </message>
+    <message>
+        <source>Nobody can log in: the users file was not accepted (see the log)</source>
+        <translation>Вход невозможен: файл пользователей не принят (см. журнал)</translation>
+    </message>
 </context>
 <context>
     <name>ExternalContentHandler</name>
@@ -442,6 +454,34 @@ Requested by: %1</source>
         <translation>Не удалось записать историю
 %1
 %2</translation>
+    </message>
+</context>
+<context>
+    <name>AccessControl</name>
+    <message>
+        <source>Nobody can log in: the users file was not accepted
+%1</source>
+        <translation>Вход невозможен: файл пользователей не принят
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>LoginDialog</name>
+    <message>
+        <source>Log in to the station</source>
+        <translation>Вход на станцию</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>Пользователь</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Пароль</translation>
+    </message>
+    <message>
+        <source>Log in</source>
+        <translation>Войти</translation>
     </message>
 </context>
 </TS>
