@@ -337,6 +337,12 @@ describe.skipIf(!canCloseWindows)('history and trends in the program', () => {
     expect(await page.getByRole('button', { name: '15 мин' }).getAttribute('aria-pressed')).toBe(
       'true',
     );
+    // The second run is recorded while it runs (the file is read beside the program).
+    await expect
+      .poll(() => exported(secondStart, Date.now()).some((row) => row.value !== ''), {
+        timeout: 10_000,
+      })
+      .toBe(true);
     await quit();
   });
 
