@@ -37,9 +37,9 @@ void Promise.race([connectStation().catch(() => null), noAnswer]).then((station)
   // The program follows the plant's broker itself; without one (and in a
   // plain browser) the page runs its own emulator, whose values the program
   // records.
-  const { dataSource, connection }: PageDataSource =
+  const { dataSource, connection, command }: PageDataSource =
     station?.plant.source === 'broker' ? station.plantSource() : createEmulatorPageSource();
-  if (station && station.plant.source !== 'broker') forwardEmulator(dataSource, station);
+  if (station && station.plant.source !== 'broker') forwardEmulator(dataSource, station, command);
   const settings = (key: SettingsKey) => (station ? station.settings(key) : localSettings(key));
   // The page's one data source answers history from the program.
   const source = station ? withStationHistory(dataSource, station.history) : dataSource;
@@ -57,6 +57,8 @@ void Promise.race([connectStation().catch(() => null), noAnswer]).then((station)
         viewSettings={settings('view')}
         recording={station?.recording}
         alarms={station?.alarms}
+        session={station?.session}
+        commands={station?.commands}
       />
     </StrictMode>,
   );

@@ -50,3 +50,21 @@ export type {
   JournalRecord,
   ShelveMinutes,
 } from './alarms';
+export {
+  createSessionStore,
+  NO_SESSION,
+  OPEN_SESSION,
+  PERMISSIONS,
+  readSessionState,
+  sessionOver,
+} from './session';
+export type { Permission, Role, SessionClient, SessionState, SessionStore } from './session';
+export {
+  COMMAND_ANSWER_MS,
+  COMMAND_NOT_DONE_TEXT,
+  commandsOver,
+  NO_ANSWER_TEXT,
+  NO_COMMANDS,
+  readCommandAnswer,
+} from './commands';
+export type { CommandAnswer, CommandClient } from './commands';
