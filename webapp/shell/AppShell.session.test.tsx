@@ -1,8 +1,18 @@
 import { act, fireEvent, render, screen, within } from '@testing-library/react';
 import { vi } from 'vitest';
+
+// jsdom draws no canvas: the card's trend stands in as nothing.
+vi.mock('../trends/plot', () => ({
+  createPlot: () => ({ update: () => {}, resize: () => {}, destroy: () => {} }),
+}));
 import type { DataSource } from '../data';
 import type { Scheme } from '../scheme';
-import { createSessionStore, OPEN_SESSION, type SessionState } from '../station';
+import {
+  createSessionStore,
+  OPEN_SESSION,
+  type CommandClient,
+  type SessionState,
+} from '../station';
 import { AppShell } from './AppShell';
 import { createSchemeRegistry } from './registry';
 
@@ -122,5 +132,47 @@ describe('editing and the right to it', () => {
     fireEvent.click(modeButton('Редактирование'));
     expect(editorOpen()).toBe(false);
     expect(screen.getByRole('alert')).toHaveTextContent('Войдите');
+  });
+});
+
+describe('commands from the card in the shell', () => {
+  it('offers the station’s commands to a user allowed them, and says why not to one who is not', async () => {
+    const valve: Scheme = {
+      ...pump,
+      elements: [
+        { id: 'v', type: 'rect', x: 0, y: 0, width: 10, height: 10, style: {}, pointId: 'HV-305' },
+      ],
+    };
+    const session = createSessionStore(signedIn('operator'));
+    const send = vi.fn<CommandClient['send']>(() => Promise.resolve({ outcome: 'done' }));
+    render(
+      <AppShell
+        registry={createSchemeRegistry([{ id: 'valve', name: 'Клапан', scheme: valve }])}
+        dataSource={{
+          ...source,
+          listPoints: () =>
+            Promise.resolve([
+              { id: 'HV-305', kind: 'analog', writable: true, min: 0, max: 100 } as const,
+            ]),
+        }}
+        session={session}
+        commands={{ available: true, send }}
+      />,
+    );
+    fireEvent.click(document.querySelector('[data-element-id="v"]') as Element);
+    const section = await screen.findByRole('region', { name: 'Управление' });
+    fireEvent.change(within(section).getByLabelText('Новое значение'), {
+      target: { value: '30' },
+    });
+    fireEvent.click(within(section).getByRole('button', { name: 'Задать' }));
+    await act(async () =>
+      fireEvent.click(within(section).getByRole('button', { name: 'Подтвердить' })),
+    );
+    expect(send).toHaveBeenCalledExactlyOnceWith('HV-305', 30);
+    expect(within(section).getByRole('status')).toHaveTextContent('Выполнено');
+
+    act(() => session.set(nobody));
+    expect(within(section).getByRole('status')).toHaveTextContent('Войдите');
+    expect(within(section).queryByRole('button')).toBeNull();
   });
 });
