@@ -27,7 +27,7 @@ const registry = createSchemeRegistry([{ id: 'pump', name: 'Насосы', schem
 const source: DataSource = {
   subscribe: () => () => {},
   read: () => Promise.resolve([]),
-  // The inspector's tag list waits for a catalogue that never comes.
+  // The editor's point list waits for a catalogue that never comes.
   listPoints: () => new Promise(() => {}),
   writeCommand: () => Promise.resolve(),
   getHistory: () => Promise.resolve([]),

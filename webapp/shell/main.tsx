@@ -8,6 +8,7 @@ import { createLoadEntries, stockSchemes } from '../content';
 import { createEmulatorPageSource, type PageDataSource } from '../data';
 import {
   connectStation,
+  emulatorCommands,
   forwardEmulator,
   localSettings,
   withStationHistory,
@@ -41,6 +42,8 @@ void Promise.race([connectStation().catch(() => null), noAnswer]).then((station)
     station?.plant.source === 'broker' ? station.plantSource() : createEmulatorPageSource();
   if (station && station.plant.source !== 'broker') forwardEmulator(dataSource, station, command);
   const settings = (key: SettingsKey) => (station ? station.settings(key) : localSettings(key));
+  // The program sends the commands; a plain browser hands them to its emulator.
+  const commands = station ? station.commands : command && emulatorCommands(dataSource, command);
   // The page's one data source answers history from the program.
   const source = station ? withStationHistory(dataSource, station.history) : dataSource;
   const container = document.getElementById('root');
@@ -58,7 +61,7 @@ void Promise.race([connectStation().catch(() => null), noAnswer]).then((station)
         recording={station?.recording}
         alarms={station?.alarms}
         session={station?.session}
-        commands={station?.commands}
+        commands={commands}
       />
     </StrictMode>,
   );

@@ -4,6 +4,7 @@
 // or with the reason it was not sent. A request the host never answers ends
 // on the page's own after 15 s.
 
+import type { DataSource, PointInfo } from '../data';
 import type { ChannelObject } from './channel';
 
 export type CommandAnswer = { outcome: 'done' } | { outcome: 'unconfirmed' } | { error: string };
@@ -17,6 +18,10 @@ export interface CommandClient {
 export const COMMAND_ANSWER_MS = 15_000;
 export const NO_ANSWER_TEXT = 'Нет ответа от станции';
 export const COMMAND_NOT_DONE_TEXT = 'Станция не выполнила команду';
+export const NOT_WRITABLE_TEXT = 'Точка не принимает команды';
+export const UNFIT_VALUE_TEXT = 'Значение не подходит точке';
+/** How long a point has to follow its command. */
+export const COMMAND_CONFIRM_MS = 10_000;
 
 function isRecord(value: unknown): value is Record<string, unknown> {
   return typeof value === 'object' && value !== null && !Array.isArray(value);
@@ -64,3 +69,65 @@ export const NO_COMMANDS: CommandClient = {
   available: false,
   send: () => Promise.resolve({ error: COMMAND_NOT_DONE_TEXT }),
 };
+
+/**
+ * Whether a point's value has followed a command: a flag exactly, a number
+ * within 1 % of the point's range of the target, or exactly without a range.
+ */
+export function followsCommand(
+  point: Pick<PointInfo, 'min' | 'max'>,
+  value: unknown,
+  target: boolean | number,
+): boolean {
+  if (typeof target === 'boolean' || typeof value !== 'number') return value === target;
+  const { min, max } = point;
+  if (min === undefined || max === undefined) return value === target;
+  return Math.abs(value - target) <= (max - min) / 100;
+}
+
+/** Whether a value suits a writable point: of its kind, and within an analog point's range. */
+function fits(point: PointInfo, value: boolean | number): boolean {
+  if (point.kind === 'discrete') return typeof value === 'boolean';
+  if (typeof value !== 'number' || !Number.isFinite(value)) return false;
+  return (
+    (point.min === undefined || value >= point.min) &&
+    (point.max === undefined || value <= point.max)
+  );
+}
+
+/**
+ * Commands carried out by the page's own emulator where there is no program
+ * (a plain browser): `command` hands the value to the emulator, and the point
+ * is watched as the station watches it.
+ */
+export function emulatorCommands(
+  source: DataSource,
+  command: (id: string, value: boolean | number) => void,
+  confirmMs = COMMAND_CONFIRM_MS,
+): CommandClient {
+  return {
+    available: true,
+    async send(id, value) {
+      const point = (await source.listPoints()).find((entry) => entry.id === id);
+      if (!point?.writable) return { error: NOT_WRITABLE_TEXT };
+      if (!fits(point, value)) return { error: UNFIT_VALUE_TEXT };
+      return new Promise((resolve) => {
+        let settled = false;
+        const settle = (answer: CommandAnswer) => {
+          if (settled) return;
+          settled = true;
+          clearTimeout(timer);
+          unsubscribe();
+          resolve(answer);
+        };
+        const timer = setTimeout(() => settle({ outcome: 'unconfirmed' }), confirmMs);
+        const unsubscribe = source.subscribe([id], (values) => {
+          if (values.some((entry) => followsCommand(point, entry.value, value))) {
+            settle({ outcome: 'done' });
+          }
+        });
+        command(id, value);
+      });
+    },
+  };
+}

@@ -61,10 +61,15 @@ export {
 export type { Permission, Role, SessionClient, SessionState, SessionStore } from './session';
 export {
   COMMAND_ANSWER_MS,
+  COMMAND_CONFIRM_MS,
   COMMAND_NOT_DONE_TEXT,
   commandsOver,
+  emulatorCommands,
+  followsCommand,
   NO_ANSWER_TEXT,
   NO_COMMANDS,
+  NOT_WRITABLE_TEXT,
   readCommandAnswer,
+  UNFIT_VALUE_TEXT,
 } from './commands';
 export type { CommandAnswer, CommandClient } from './commands';
