@@ -22,6 +22,7 @@ const REBIRTH = 'Node Control/Rebirth';
  * @param {string} settings.edgeNode
  * @param {number} settings.interval
  * @param {number} [settings.skipSeqAt]  the NDATA (counted from 1) that skips a seq number, once
+ * @param {boolean} [settings.ignoreCommands]  receive NCMD values but never follow them
  * @param {readonly object[]} settings.points  the emulator's point definitions
  * @param {object} settings.simulator
  */
@@ -79,12 +80,21 @@ export async function runSparkplugNode(settings) {
         timestamp: value.timestamp || now,
         ...valueOf(point, value.value),
       };
-      if (point.unit !== undefined) {
-        metric.properties = {
-          keys: ['engUnit'],
-          values: [{ type: STRING, stringValue: point.unit }],
-        };
+      const properties = { keys: [], values: [] };
+      const property = (key, value) => {
+        properties.keys.push(key);
+        properties.values.push(value);
+      };
+      if (point.unit !== undefined) property('engUnit', { type: STRING, stringValue: point.unit });
+      // A writable metric says so, with the range of its commanded values.
+      if (point.writable) {
+        property('writable', { type: BOOLEAN, booleanValue: true });
+        if (point.kind !== 'discrete') {
+          property('min', { type: DOUBLE, doubleValue: point.min ?? 0 });
+          property('max', { type: DOUBLE, doubleValue: point.max ?? 100 });
+        }
       }
+      if (properties.keys.length > 0) metric.properties = properties;
       metrics.push(metric);
       sent.set(value.id, value.value);
     }
@@ -138,8 +148,10 @@ export async function runSparkplugNode(settings) {
       const name = metric.name ?? `alias ${metric.alias}`;
       if (point === undefined) {
         console.error(`plant-sim: an NCMD for ${name}, which is no metric of this node`);
-      } else if (!simulator.set(point.id, value, now)) {
-        console.error(`plant-sim: an NCMD gives ${point.id} the value ${value}, not of its kind`);
+      } else if (settings.ignoreCommands) {
+        console.log(`plant-sim: ignored the NCMD ${point.id} = ${value}`);
+      } else if (!simulator.command(point.id, value, now)) {
+        console.error(`plant-sim: ${point.id} does not take the NCMD value ${value}`);
       } else {
         changed.push(simulator.snapshot([point.id])[0]);
       }

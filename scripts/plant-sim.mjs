@@ -4,7 +4,7 @@
 // runs) to an MQTT broker, retained, every 500 ms.
 //
 //   npm run plant-sim -- --broker mqtt://127.0.0.1:1883 [--topic-prefix P]
-//                        [--broker-user NAME] [--interval MS]
+//                        [--broker-user NAME] [--interval MS] [--ignore-commands]
 //                        [--sparkplug GROUP [--edge-node NAME]]
 //
 // The password, when the broker needs one, comes from the environment
@@ -12,6 +12,12 @@
 // and PREFIX/<point id> ({"value": …, "timestamp": …}). Ctrl+C stops it: the
 // values are published once more with the status "bad", so that stations show
 // that nobody keeps them up to date, and the connection is closed.
+//
+// The points the catalogue marks writable follow the station's commands on
+// PREFIX/<point id>/set ({"value": …, "user": …, "station": …}): a value of
+// the point's kind, and within an analog point's range, is published at once
+// and held from then on; anything else is ignored. With --ignore-commands the
+// plant never follows, as one that does not answer its controls.
 //
 // With --sparkplug the plain topics are left alone: the simulator is a
 // Sparkplug B edge node of that group instead (plant-sim-sparkplug.mjs).
@@ -30,7 +36,8 @@ const USAGE = `Usage: npm run plant-sim -- --broker URL [--topic-prefix PREFIX] 
   --sparkplug GROUP      be a Sparkplug B edge node of GROUP (spBv1.0/GROUP/...) instead of
                          publishing the plain topics
   --edge-node NAME       the edge node's id (default plant-sim)
-  --skip-seq-at N        for tests: the Nth NDATA skips one seq number, once`;
+  --skip-seq-at N        for tests: the Nth NDATA skips one seq number, once
+  --ignore-commands      for tests: receive the station's commands but never follow them`;
 
 function fail(message) {
   console.error(`plant-sim: ${message}\n${USAGE}`);
@@ -48,6 +55,7 @@ try {
       sparkplug: { type: 'string' },
       'edge-node': { type: 'string', default: 'plant-sim' },
       'skip-seq-at': { type: 'string' },
+      'ignore-commands': { type: 'boolean', default: false },
       help: { type: 'boolean', short: 'h' },
     },
   }).values;
@@ -105,6 +113,7 @@ if (options.sparkplug !== undefined) {
     edgeNode: options['edge-node'],
     interval,
     skipSeqAt,
+    ignoreCommands: options['ignore-commands'],
     points: emulator.pointCatalogue,
     simulator,
   });
@@ -126,15 +135,48 @@ function publishPlainTopics() {
     }
   };
 
+  const commandTopic = `${prefix}/+/set`;
+  /** The point a command topic names, if it is one: PREFIX/<id>/set. */
+  const commandedId = (topic) => {
+    if (!topic.startsWith(`${prefix}/`) || !topic.endsWith('/set')) return undefined;
+    const id = topic.slice(prefix.length + 1, -'/set'.length);
+    return id !== '' && !id.includes('/') ? id : undefined;
+  };
+  const command = (topic, message) => {
+    const id = commandedId(topic);
+    if (id === undefined) return;
+    let value;
+    try {
+      value = JSON.parse(message.toString()).value;
+    } catch {
+      console.error(`plant-sim: a command for ${id} that is not JSON`);
+      return;
+    }
+    if (options['ignore-commands']) {
+      console.log(`plant-sim: ignored the command ${id} = ${JSON.stringify(value)}`);
+      return;
+    }
+    if (typeof value !== 'boolean' && typeof value !== 'number') value = undefined;
+    if (value === undefined || !simulator.command(id, value, Date.now())) {
+      console.error(`plant-sim: ${id} does not take the command ${message.toString()}`);
+      return;
+    }
+    if (client.connected) publishValues(simulator.snapshot([id]));
+  };
+
   let lastProblem = '';
   client.on('connect', () => {
     lastProblem = '';
     console.log(
       `plant-sim: publishing ${emulator.pointCatalogue.length} points to ${options.broker} under ${prefix}/ every ${interval} ms (Ctrl+C stops)`,
     );
+    client.subscribe(commandTopic, { qos: 1 }, (error) => {
+      if (error) console.error(`plant-sim: cannot subscribe to ${commandTopic}: ${error.message}`);
+    });
     client.publish(`${prefix}/$catalogue`, catalogue, { qos: 1, retain: true });
     publishValues(simulator.snapshot());
   });
+  client.on('message', command);
   client.on('error', (error) => {
     if (error.message !== lastProblem) console.error(`plant-sim: ${error.message}`);
     lastProblem = error.message;

@@ -87,6 +87,30 @@ describe('JournalView', () => {
     expect(lastQuery(client.journal)).not.toHaveProperty('event');
   });
 
+  it.each([
+    ['login', 'Вход'],
+    ['logout', 'Выход'],
+    ['login-failed', 'Неудачный вход'],
+    ['locked', 'Блокировка входа'],
+    ['command', 'Команда'],
+    ['save', 'Сохранение схемы'],
+    ['definitions', 'Изменение уставок тревог'],
+    ['user-added', 'Добавлен пользователь'],
+    ['user-removed', 'Удалён пользователь'],
+    ['refused', 'Отказ в доступе'],
+  ] as const)('lists and filters the station event %s as "%s"', async (event, label) => {
+    const { client } = await setup([
+      record(1, { event, alarm: '', point: '', priority: 0, user: 'petrov' }),
+    ]);
+    const rows = within(table()).getAllByRole('row').slice(1);
+    expect(rows[0]).toHaveTextContent(label);
+    const filter = screen.getByLabelText('Событие');
+    expect(within(filter).getByRole('option', { name: label })).toHaveValue(event);
+    fireEvent.change(filter, { target: { value: event } });
+    await press('Показать');
+    expect(lastQuery(client.journal)).toMatchObject({ event });
+  });
+
   it('says why a period cannot be asked for, and asks nothing', async () => {
     const { client } = await setup();
     const asked = client.journal.mock.calls.length;

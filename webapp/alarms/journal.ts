@@ -12,6 +12,16 @@ export const JOURNAL_EVENT_LABELS: Readonly<Record<JournalEvent, string>> = {
   reset: 'Сброс',
   comment: 'Комментарий',
   silence: 'Сброс звука',
+  login: 'Вход',
+  logout: 'Выход',
+  'login-failed': 'Неудачный вход',
+  locked: 'Блокировка входа',
+  command: 'Команда',
+  save: 'Сохранение схемы',
+  definitions: 'Изменение уставок тревог',
+  'user-added': 'Добавлен пользователь',
+  'user-removed': 'Удалён пользователь',
+  refused: 'Отказ в доступе',
 };
 
 const HOUR = 3_600_000;

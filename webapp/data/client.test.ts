@@ -207,6 +207,17 @@ describe('operations without a worker counterpart', () => {
   });
 });
 
+it('hands a command to the worker as it is, with no answer to wait for', async () => {
+  const { source, received, receivedCount } = connect();
+  source.command('HV-305', 30);
+  source.command('NS-101', false);
+  await receivedCount(2);
+  expect(received).toEqual([
+    { type: 'command', id: 'HV-305', value: 30 },
+    { type: 'command', id: 'NS-101', value: false },
+  ]);
+});
+
 it('starts a port only when it has a start operation', () => {
   const start = vi.fn();
   const port = { postMessage: vi.fn(), addEventListener: vi.fn() };

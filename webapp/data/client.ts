@@ -5,6 +5,11 @@
 import type { PageMessage } from './protocol';
 import type { DataSource, PointInfo, PointValue } from './types';
 
+/** The emulator's data source: it also hands the station's commands to the worker. */
+export interface PortDataSource extends DataSource {
+  command(id: string, value: boolean | number): void;
+}
+
 /** The part of a message port the client uses. */
 export interface ClientPort {
   postMessage(message: PageMessage): void;
@@ -37,7 +42,31 @@ export function deliver(subscriber: Subscriber, values: PointValue[]): void {
   }
 }
 
-export function createPortDataSource(port: ClientPort): DataSource {
+/**
+ * One catalogue entry as a closed record, whoever sent it; null when it is
+ * none. Bounds are kept for analog points only, and not when they cross.
+ */
+export function readPointInfo(entry: unknown): PointInfo | null {
+  if (!isRecord(entry) || typeof entry.id !== 'string') return null;
+  if (entry.kind !== 'analog' && entry.kind !== 'discrete') return null;
+  const point: PointInfo = { id: entry.id, kind: entry.kind };
+  if (typeof entry.unit === 'string') point.unit = entry.unit;
+  if (typeof entry.description === 'string') point.description = entry.description;
+  if (entry.writable === true) point.writable = true;
+  if (entry.kind === 'analog') {
+    const bound = (value: unknown) =>
+      typeof value === 'number' && Number.isFinite(value) ? value : undefined;
+    const min = bound(entry.min);
+    const max = bound(entry.max);
+    if (min === undefined || max === undefined || min <= max) {
+      if (min !== undefined) point.min = min;
+      if (max !== undefined) point.max = max;
+    }
+  }
+  return point;
+}
+
+export function createPortDataSource(port: ClientPort): PortDataSource {
   const subscribers = new Set<Subscriber>();
   const pendingReads = new Map<number, (values: PointValue[]) => void>();
   const pendingLists = new Map<number, (points: PointInfo[]) => void>();
@@ -116,6 +145,9 @@ export function createPortDataSource(port: ClientPort): DataSource {
     writeCommand(id, value) {
       port.postMessage({ type: 'write', pointId: id, value });
       return Promise.resolve();
+    },
+    command(id, value) {
+      port.postMessage({ type: 'command', id, value });
     },
     getHistory() {
       return Promise.resolve([]);

@@ -1,5 +1,4 @@
-import { createPortDataSource } from './client';
-import type { DataSource } from './types';
+import { createPortDataSource, type PortDataSource } from './client';
 
 /**
  * Starts the emulator shared worker, or joins the one already running for this
@@ -7,7 +6,7 @@ import type { DataSource } from './types';
  * resolved against this module's own address, so it is loaded from the same
  * folder and scheme as the page ("qrc:", "corvane:" or http).
  */
-export function createEmulatorDataSource(): DataSource {
+export function createEmulatorDataSource(): PortDataSource {
   const worker = new SharedWorker(new URL('../emulator/emulator.worker.ts', import.meta.url), {
     type: 'module',
     name: 'orvo-emulator',

@@ -1,4 +1,5 @@
 export type {
+  CommandMessage,
   ListMessage,
   ListResultMessage,
   PageMessage,
@@ -17,8 +18,8 @@ export type {
   PointValue,
   Unsubscribe,
 } from './types';
-export { createPortDataSource, deliver } from './client';
-export type { ClientPort, Subscriber } from './client';
+export { createPortDataSource, deliver, readPointInfo } from './client';
+export type { ClientPort, PortDataSource, Subscriber } from './client';
 export { createEmulatorDataSource } from './emulator-source';
 export {
   CERTIFICATE_REFUSED_TEXT,

@@ -7,6 +7,8 @@ export interface PageDataSource {
   connection: ConnectionMonitor;
   /** Whether the values come from the page's own emulator. */
   emulated?: boolean;
+  /** Hands the emulator a command the station gives it to carry out. */
+  command?: (id: string, value: boolean | number) => void;
 }
 
 /**
@@ -14,10 +16,12 @@ export interface PageDataSource {
  * when it is given no broker. A broker is the program's alone to follow.
  */
 export function createEmulatorPageSource(): PageDataSource {
+  const dataSource = createEmulatorDataSource();
   return {
-    dataSource: createEmulatorDataSource(),
+    dataSource,
     connection: createConnectionStore({ state: 'online', broker: '' }),
     emulated: true,
+    command: (id, value) => dataSource.command(id, value),
   };
 }
 

@@ -26,8 +26,16 @@ export interface WriteMessage {
   value: unknown;
 }
 
+/** A command of the station to a point of the emulator, which follows it at once. */
+export interface CommandMessage {
+  type: 'command';
+  id: string;
+  value: boolean | number;
+}
+
 /** From the page to the worker. */
-export type PageMessage = SubscribeMessage | ReadMessage | ListMessage | WriteMessage;
+export type PageMessage =
+  SubscribeMessage | ReadMessage | ListMessage | WriteMessage | CommandMessage;
 
 export interface UpdatesMessage {
   type: 'updates';

@@ -16,12 +16,17 @@ export interface PointValue {
 
 export type PointKind = 'analog' | 'discrete';
 
-/** One entry of the point catalogue; `unit` and `description` only when present. */
+/** One entry of the point catalogue; the optional fields only when present. */
 export interface PointInfo {
   id: string;
   kind: PointKind;
   unit?: string;
   description?: string;
+  /** The point takes commands from the station. */
+  writable?: true;
+  /** Range of an analog point's commanded value. */
+  min?: number;
+  max?: number;
 }
 
 export type Unsubscribe = () => void;

@@ -3,7 +3,7 @@ import { afterEach, beforeEach, describe, expect, it, vi } from 'vitest';
 import type { UpdatesMessage, WorkerMessage } from '../data';
 import { pointCatalogue } from './catalogue';
 import { TICK_INTERVAL_MS, startEmulator, type EmulatorPort, type EmulatorScope } from './host';
-import { handleRequest } from './requests';
+import { handleCommand, handleRequest } from './requests';
 import { createSimulator } from './simulator';
 
 describe('handleRequest', () => {
@@ -50,6 +50,29 @@ describe('handleRequest', () => {
   ])('drops %s without an answer or an effect', (_name, message) => {
     const before = simulator.snapshot();
     expect(handleRequest(simulator, message)).toBeUndefined();
+    expect(simulator.snapshot()).toEqual(before);
+  });
+});
+
+describe('handleCommand', () => {
+  it('gives the commanded point its value, stamped now', () => {
+    const simulator = createSimulator(pointCatalogue, () => 0.25);
+    expect(handleCommand(simulator, { type: 'command', id: 'HV-305', value: 30 }, 5)).toEqual([
+      { id: 'HV-305', value: 30, status: 'good', timestamp: 5 },
+    ]);
+  });
+
+  it.each<[string, unknown]>([
+    ['a write', { type: 'write', pointId: 'NS-101', value: false }],
+    ['a command without an id', { type: 'command', value: false }],
+    ['a command with a text value', { type: 'command', id: 'HV-305', value: '30' }],
+    ['a command without a value', { type: 'command', id: 'NS-101' }],
+    ['a command to a point that takes none', { type: 'command', id: 'LT-101', value: 30 }],
+    ['null', null],
+  ])('ignores %s', (_name, message) => {
+    const simulator = createSimulator(pointCatalogue, () => 0.25);
+    const before = simulator.snapshot();
+    expect(handleCommand(simulator, message, 5)).toBeUndefined();
     expect(simulator.snapshot()).toEqual(before);
   });
 });
@@ -115,6 +138,25 @@ describe('startEmulator', () => {
         points: [{ id: 'PT-102', value: 4.3, status: 'good', timestamp: 0 }],
       },
     ]);
+  });
+
+  it('sends a command’s new value to every port at once, and answers nothing', () => {
+    const { scope, connect } = fakeScope();
+    const emulator = startEmulator(scope, () => 0.5);
+    const first = fakePort();
+    const second = fakePort();
+    connect(first);
+    connect(second);
+    vi.advanceTimersByTime(10);
+    first.send({ type: 'command', id: 'NS-101', value: false });
+    first.send({ type: 'command', id: 'LT-101', value: 1 });
+    const update = {
+      type: 'updates',
+      points: [{ id: 'NS-101', value: false, status: 'good', timestamp: 1_000_010 }],
+    };
+    expect(first.posted.slice(1)).toEqual([update]);
+    expect(second.posted.slice(1)).toEqual([update]);
+    expect(emulator.simulator.snapshot(['NS-101'])[0].value).toBe(false);
   });
 
   it('broadcasts every tick to every port in order of connection', () => {

@@ -4,7 +4,7 @@
 
 import type { UpdatesMessage, WorkerMessage } from '../data';
 import { pointCatalogue } from './catalogue';
-import { handleRequest } from './requests';
+import { handleCommand, handleRequest } from './requests';
 import { createSimulator, type RandomSource, type Simulator } from './simulator';
 
 export const TICK_INTERVAL_MS = 500;
@@ -49,6 +49,10 @@ export function startEmulator(scope: EmulatorScope, random?: RandomSource): Emul
       const answer = handleRequest(simulator, event.data);
       if (answer) {
         port.postMessage(answer);
+      }
+      const commanded = handleCommand(simulator, event.data, Date.now());
+      if (commanded) {
+        broadcast({ type: 'updates', points: commanded });
       }
     });
     port.start();

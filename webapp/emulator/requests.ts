@@ -1,7 +1,7 @@
 // Answers to the requests a page sends. Pages are not trusted to send
 // well-formed records: anything malformed is dropped without an answer.
 
-import type { ListResultMessage, ReadResultMessage } from '../data';
+import type { ListResultMessage, PointValue, ReadResultMessage } from '../data';
 import type { Simulator } from './simulator';
 
 function isRecord(value: unknown): value is Record<string, unknown> {
@@ -27,7 +27,25 @@ export function handleRequest(
     case 'list':
       return { type: 'list-result', reqId, points: simulator.catalog() };
     default:
-      // "subscribe" and "write" need no answer: every port gets every update.
+      // "subscribe", "write" and "command" need no answer: every port gets every update.
       return undefined;
   }
+}
+
+/**
+ * Carries out a station's command ({ type: "command", id, value }): the point's
+ * new value, to be sent to every page at once; nothing for any other message
+ * or a command the point does not take.
+ */
+export function handleCommand(
+  simulator: Simulator,
+  message: unknown,
+  now: number,
+): PointValue[] | undefined {
+  if (!isRecord(message) || message.type !== 'command' || typeof message.id !== 'string') {
+    return undefined;
+  }
+  const { id, value } = message;
+  if (typeof value !== 'number' && typeof value !== 'boolean') return undefined;
+  return simulator.command(id, value, now) ? simulator.snapshot([id]) : undefined;
 }

@@ -67,39 +67,39 @@ describe('pointCatalogue', () => {
     expect(generic[1]).toEqual({ id: 'p2', kind: 'analog', min: 0, max: 100 });
   });
 
-  // Analog rows: id, max, unit, description, nominal (also the initial value).
-  const analogRows: [string, number, string, string, number][] = [
-    ['LT-101', 100, '%', 'уровень в Б-1', 61],
-    ['LT-102', 100, '%', 'уровень в Б-2', 18],
-    ['PT-102', 10, 'бар', 'давление в коллекторе', 4.3],
-    ['FT-103', 250, 'м\u00b3/ч', 'расход на выходе', 185],
-    ['ST-201', 8200, 'об/мин', 'обороты ротора', 7940],
-    ['TE-202', 650, '\u00b0C', 'температура за турбиной', 512],
-    ['PT-203', 40, 'бар', 'давление топливного газа', 24],
-    ['GE-204', 25, 'МВт', 'активная мощность', 21.4],
-    ['VB-205', 12, 'мм/с', 'вибрация опоры', 8.9],
-    ['HV-203', 100, '%', 'положение топливного клапана', 42],
-    ['TE-301', 120, '\u00b0C', 'подача первичного контура', 92],
-    ['TE-302', 120, '\u00b0C', 'обратка первичного контура', 63],
-    ['TE-303', 100, '\u00b0C', 'подача отопления', 78],
-    ['TE-304', 100, '\u00b0C', 'обратка отопления', 54],
-    ['PT-305', 6, 'бар', 'давление контура отопления', 2.6],
-    ['HV-305', 100, '%', 'регулирующий клапан отопления', 46],
+  // Analog rows: id, max, unit, description, nominal (also the initial value), takes commands.
+  const analogRows: [string, number, string, string, number, boolean][] = [
+    ['LT-101', 100, '%', 'уровень в Б-1', 61, false],
+    ['LT-102', 100, '%', 'уровень в Б-2', 18, false],
+    ['PT-102', 10, 'бар', 'давление в коллекторе', 4.3, false],
+    ['FT-103', 250, 'м\u00b3/ч', 'расход на выходе', 185, false],
+    ['ST-201', 8200, 'об/мин', 'обороты ротора', 7940, false],
+    ['TE-202', 650, '\u00b0C', 'температура за турбиной', 512, false],
+    ['PT-203', 40, 'бар', 'давление топливного газа', 24, false],
+    ['GE-204', 25, 'МВт', 'активная мощность', 21.4, false],
+    ['VB-205', 12, 'мм/с', 'вибрация опоры', 8.9, false],
+    ['HV-203', 100, '%', 'положение топливного клапана', 42, true],
+    ['TE-301', 120, '\u00b0C', 'подача первичного контура', 92, false],
+    ['TE-302', 120, '\u00b0C', 'обратка первичного контура', 63, false],
+    ['TE-303', 100, '\u00b0C', 'подача отопления', 78, false],
+    ['TE-304', 100, '\u00b0C', 'обратка отопления', 54, false],
+    ['PT-305', 6, 'бар', 'давление контура отопления', 2.6, false],
+    ['HV-305', 100, '%', 'регулирующий клапан отопления', 46, true],
   ];
-  // Discrete rows: id, description, initial, flip chance.
-  const discreteRows: [string, string, boolean, number][] = [
-    ['NS-101', 'насос Н-1', true, 0.005],
-    ['NS-102', 'насос Н-2 (резерв)', false, 0.005],
-    ['XV-101', 'задвижки нитки А', true, 0.003],
-    ['XV-102', 'задвижки нитки Б', false, 0.003],
-    ['GS-206', 'генератор в сети', true, 0.002],
-    ['NS-301', 'циркуляционный насос Н-3', true, 0.005],
-    ['BS-306', 'горелка котла К-1', true, 0.004],
+  // Discrete rows: id, description, initial, flip chance, takes commands.
+  const discreteRows: [string, string, boolean, number, boolean][] = [
+    ['NS-101', 'насос Н-1', true, 0.005, true],
+    ['NS-102', 'насос Н-2 (резерв)', false, 0.005, true],
+    ['XV-101', 'задвижки нитки А', true, 0.003, true],
+    ['XV-102', 'задвижки нитки Б', false, 0.003, true],
+    ['GS-206', 'генератор в сети', true, 0.002, false],
+    ['NS-301', 'циркуляционный насос Н-3', true, 0.005, true],
+    ['BS-306', 'горелка котла К-1', true, 0.004, false],
   ];
 
   it.each(analogRows)(
     'defines the analog point %s with every field of its row',
-    (id, max, unit, description, nominal) => {
+    (id, max, unit, description, nominal, writable) => {
       expect(definition(id)).toStrictEqual({
         id,
         kind: 'analog',
@@ -109,19 +109,21 @@ describe('pointCatalogue', () => {
         description,
         nominal,
         initial: nominal,
+        ...(writable && { writable }),
       });
     },
   );
 
   it.each(discreteRows)(
     'defines the discrete point %s with every field of its row',
-    (id, description, initial, flipChance) => {
+    (id, description, initial, flipChance, writable) => {
       expect(definition(id)).toStrictEqual({
         id,
         kind: 'discrete',
         description,
         initial,
         flipChance,
+        ...(writable && { writable }),
       });
     },
   );
@@ -275,6 +277,69 @@ describe('set', () => {
   });
 });
 
+describe('command', () => {
+  const simulator = () => createSimulator(pointCatalogue, pinned(...GENERIC_DRAWS));
+
+  it.each<[string, string, number | boolean]>([
+    ['switches a pump off', 'NS-101', false],
+    ['opens a valve', 'XV-102', true],
+    ['switches the circulation pump on', 'NS-301', true],
+    ['moves a control valve', 'HV-203', 12.5],
+    ['moves a control valve to the bottom of its range', 'HV-305', 0],
+    ['moves a control valve to the top of its range', 'HV-305', 100],
+  ])('%s', (_name, id, value) => {
+    const instance = simulator();
+    expect(instance.command(id, value, 9)).toBe(true);
+    expect(instance.snapshot([id])).toEqual([{ id, value, status: 'good', timestamp: 9 }]);
+  });
+
+  it.each<[string, string, number | boolean]>([
+    ['a point that takes no commands', 'LT-101', 50],
+    ['a discrete point that takes no commands', 'GS-206', false],
+    ['a number for a discrete point', 'NS-101', 0],
+    ['a flag for an analog point', 'HV-203', true],
+    ['a value above the range', 'HV-203', 100.5],
+    ['a value below the range', 'HV-305', -1],
+    ['a value that is not finite', 'HV-305', Number.POSITIVE_INFINITY],
+    ['an unknown id', 'nope', true],
+  ])('ignores %s', (_name, id, value) => {
+    const instance = simulator();
+    const before = instance.snapshot();
+    expect(instance.command(id, value, 9)).toBe(false);
+    expect(instance.snapshot()).toEqual(before);
+  });
+
+  it('holds a commanded discrete point against the chance that would flip it', () => {
+    const instance = onePoint(definition('NS-101'), true, 0.9999, 0.9999);
+    expect(instance.command('NS-101', false, 1)).toBe(true);
+    expect(instance.tick(2)[0].value).toBe(false);
+    expect(instance.tick(3)[0].value).toBe(false);
+  });
+
+  it('walks a commanded analog point around the commanded value', () => {
+    const instance = onePoint(definition('HV-203'), 42, 0.5, 0.7);
+    instance.command('HV-203', 80, 1);
+    expect(instance.tick(2)[0].value).toBe(80);
+    instance.set('HV-203', 70, 3);
+    expect(instance.tick(4)[0].value).toBe(70 + (0.7 - 0.5) * 0.1 * 100 + (80 - 70) * 0.15);
+  });
+
+  it('lists the commandable points with their ranges', () => {
+    const writable = simulator()
+      .catalog()
+      .filter((entry) => entry.writable);
+    expect(writable.map(({ id, kind, min, max }) => ({ id, kind, min, max }))).toEqual([
+      { id: 'NS-101', kind: 'discrete' },
+      { id: 'NS-102', kind: 'discrete' },
+      { id: 'XV-101', kind: 'discrete' },
+      { id: 'XV-102', kind: 'discrete' },
+      { id: 'HV-203', kind: 'analog', min: 0, max: 100 },
+      { id: 'HV-305', kind: 'analog', min: 0, max: 100 },
+      { id: 'NS-301', kind: 'discrete' },
+    ]);
+  });
+});
+
 describe('snapshot and catalog', () => {
   const simulator = () => createSimulator(pointCatalogue, pinned(...GENERIC_DRAWS));
 
@@ -301,7 +366,9 @@ describe('snapshot and catalog', () => {
 
   it.each<[string, string[]]>([
     ['LT-101', ['id', 'kind', 'unit', 'description']],
-    ['NS-101', ['id', 'kind', 'description']],
+    ['NS-101', ['id', 'kind', 'description', 'writable']],
+    ['GS-206', ['id', 'kind', 'description']],
+    ['HV-203', ['id', 'kind', 'unit', 'description', 'writable', 'min', 'max']],
     ['p2', ['id', 'kind']],
     ['p1', ['id', 'kind']],
   ])('describes %s with the keys %j', (id, keys) => {

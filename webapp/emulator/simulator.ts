@@ -20,6 +20,13 @@ export interface Simulator {
    * nothing changed, for an unknown id or a value of the other kind.
    */
   set(id: string, value: number | boolean, now: number): boolean;
+  /**
+   * Follows a command of the station: a flag for a writable discrete point, a finite number
+   * within the range of a writable analog one. The point is held there from then on: a discrete
+   * point no longer flips by chance, an analog one walks around the commanded value. False, and
+   * nothing changed, for anything else.
+   */
+  command(id: string, value: number | boolean, now: number): boolean;
 }
 
 const DEFAULT_FLIP_CHANCE = 0.1;
@@ -46,22 +53,42 @@ function startingValue(point: PointDefinition, random: RandomSource): number | b
   return clampToRange(point, min + random() * (max - min));
 }
 
-function nextValue(point: PointDefinition, current: number | boolean, random: RandomSource) {
+/** The next value; a point held by a command still draws its number, so the draws stay in place. */
+function nextValue(
+  point: PointDefinition,
+  current: number | boolean,
+  random: RandomSource,
+  held: number | boolean | undefined,
+) {
   if (point.kind === 'discrete') {
     const chance = point.flipChance ?? DEFAULT_FLIP_CHANCE;
-    return random() > 1 - chance ? !current : current;
+    const flips = random() > 1 - chance;
+    return flips && held === undefined ? !current : current;
   }
   const { min, max } = bounds(point);
   const noise = (random() - 0.5) * NOISE_SHARE * (max - min);
   const value = Number(current);
-  const pull = point.nominal === undefined ? 0 : (point.nominal - value) * PULL_SHARE;
+  const nominal = typeof held === 'number' ? held : point.nominal;
+  const pull = nominal === undefined ? 0 : (nominal - value) * PULL_SHARE;
   return clampToRange(point, value + noise + pull);
+}
+
+/** Whether a command's value suits the point: of its kind, and within an analog point's range. */
+function fitsCommand(point: PointDefinition, value: unknown): value is number | boolean {
+  if (point.kind === 'discrete') return typeof value === 'boolean';
+  if (typeof value !== 'number' || !Number.isFinite(value)) return false;
+  const { min, max } = bounds(point);
+  return value >= min && value <= max;
 }
 
 function describe(point: PointDefinition): PointInfo {
   const info: PointInfo = { id: point.id, kind: point.kind === 'discrete' ? 'discrete' : 'analog' };
   if (point.unit !== undefined) info.unit = point.unit;
   if (point.description !== undefined) info.description = point.description;
+  if (point.writable) {
+    info.writable = true;
+    if (info.kind === 'analog') Object.assign(info, bounds(point));
+  }
   return info;
 }
 
@@ -70,6 +97,8 @@ export function createSimulator(
   random: RandomSource = Math.random,
 ): Simulator {
   const current = new Map<string, PointValue>();
+  // The values commanded, which the points keep to.
+  const held = new Map<string, number | boolean>();
   const byId = new Map(definitions.map((point) => [point.id, point]));
   for (const point of definitions) {
     current.set(point.id, {
@@ -86,7 +115,7 @@ export function createSimulator(
         const previous = current.get(point.id) as PointValue;
         const next: PointValue = {
           id: point.id,
-          value: nextValue(point, previous.value, random),
+          value: nextValue(point, previous.value, random, held.get(point.id)),
           status: 'good',
           timestamp: now,
         };
@@ -117,6 +146,13 @@ export function createSimulator(
         next = clampToRange(point, value);
       }
       current.set(id, { id, value: next, status: 'good', timestamp: now });
+      return true;
+    },
+    command(id, value, now) {
+      const point = byId.get(id);
+      if (!point?.writable || !fitsCommand(point, value)) return false;
+      held.set(id, value);
+      current.set(id, { id, value, status: 'good', timestamp: now });
       return true;
     },
   };

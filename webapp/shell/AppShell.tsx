@@ -23,7 +23,16 @@ import {
   type SegmentedOption,
 } from '../editor';
 import type { Scheme } from '../scheme';
-import { NO_ALARMS, type AlarmClient, type RecordingMonitor, type SettingsStore } from '../station';
+import {
+  NO_ALARMS,
+  NO_COMMANDS,
+  NO_SESSION,
+  type AlarmClient,
+  type CommandClient,
+  type RecordingMonitor,
+  type SessionClient,
+  type SettingsStore,
+} from '../station';
 import { startMarkerClock } from '../styles';
 import {
   createMemoryTrendSettingsStore,
@@ -37,6 +46,7 @@ import type { SchemeEntry, SchemeRegistry } from './registry';
 import { RuntimeView } from '../view';
 import type { FolderSchemeEntry, SchemeFolderSource } from './schemeFolder';
 import { useRecordingNotice } from './recordingNotice';
+import { SessionArea, useSessionState } from './SessionArea';
 import { STAGE_SCALE_LABEL, stageBox, stageScaleOptions, useStageScale } from './stageScale';
 
 export type WorkMode = 'view' | 'edit';
@@ -63,7 +73,14 @@ export interface AppShellProps {
   recording?: RecordingMonitor;
   /** The station's alarms and journal; none outside the program. */
   alarms?: AlarmClient;
+  /** Who works at the station and what they may do; no users outside the program. */
+  session?: SessionClient;
+  /** Commands to the plant's points; none outside the program. */
+  commands?: CommandClient;
 }
+
+/** Said when the station refuses editing without a word of its own. */
+export const EDIT_REFUSED_TEXT = 'Редактирование недоступно';
 
 /** A switch the user asked for: another work mode, another scheme or a new one, or a view of its own. */
 type PendingSwitch =
@@ -184,7 +201,16 @@ export function AppShell({
   viewSettings,
   recording,
   alarms = NO_ALARMS,
+  session = NO_SESSION,
+  commands = NO_COMMANDS,
 }: AppShellProps) {
+  const sessionState = useSessionState(session);
+  // Why the editor did not open; shown beside the switch while the right is missing.
+  const [editRefused, setEditRefused] = useState(false);
+  const editRefusal =
+    editRefused && !sessionState.allowed.edit
+      ? (sessionState.reasons.edit ?? EDIT_REFUSED_TEXT)
+      : undefined;
   const recordingNotice = useRecordingNotice(recording);
   const [stageScale, setStageScale] = useStageScale(viewSettings);
   const [memorySettings] = useState(createMemoryTrendSettingsStore);
@@ -308,8 +334,15 @@ export function AppShell({
     [],
   );
 
-  // Edits would be lost: ask first, in place, and switch nothing yet.
+  // Edits would be lost: ask first, in place, and switch nothing yet. The
+  // editor opens only for a user who may edit; the switch stays where it is.
   const request = (target: PendingSwitch) => {
+    const opensEditor = target.kind === 'mode' && target.mode === 'edit' && mode !== 'edit';
+    if (opensEditor && !session.current().allowed.edit) {
+      setEditRefused(true);
+      return;
+    }
+    setEditRefused(false);
     if (endsEditor(target) && editorRef.current?.hasUnsavedEdits()) setPending(target);
     else carryOut(target);
   };
@@ -420,6 +453,11 @@ export function AppShell({
               onChange={(value) => request({ kind: 'mode', mode: value })}
             />
           )}
+          {!page && editRefusal && (
+            <div role="alert" className="app__refusal" data-testid="edit-refusal">
+              {editRefusal}
+            </div>
+          )}
           {!page && mode === 'view' && (
             <SegmentedSwitch
               label={STAGE_SCALE_LABEL}
@@ -429,6 +467,7 @@ export function AppShell({
             />
           )}
           <AlarmBanner alarms={alarms} onOpen={openAlarms} />
+          <SessionArea session={session} />
           {pending && (
             <UnsavedEditsQuestion
               onSave={saveAndContinue}
@@ -499,6 +538,8 @@ export function AppShell({
               onClose={closeFaceplate}
               onOpenTrends={openTrends}
               alarms={alarms}
+              session={session}
+              commands={commands}
             />
           )}
         </div>

@@ -8,6 +8,7 @@ import { createLoadEntries, stockSchemes } from '../content';
 import { createEmulatorPageSource, type PageDataSource } from '../data';
 import {
   connectStation,
+  emulatorCommands,
   forwardEmulator,
   localSettings,
   withStationHistory,
@@ -37,10 +38,12 @@ void Promise.race([connectStation().catch(() => null), noAnswer]).then((station)
   // The program follows the plant's broker itself; without one (and in a
   // plain browser) the page runs its own emulator, whose values the program
   // records.
-  const { dataSource, connection }: PageDataSource =
+  const { dataSource, connection, command }: PageDataSource =
     station?.plant.source === 'broker' ? station.plantSource() : createEmulatorPageSource();
-  if (station && station.plant.source !== 'broker') forwardEmulator(dataSource, station);
+  if (station && station.plant.source !== 'broker') forwardEmulator(dataSource, station, command);
   const settings = (key: SettingsKey) => (station ? station.settings(key) : localSettings(key));
+  // The program sends the commands; a plain browser hands them to its emulator.
+  const commands = station ? station.commands : command && emulatorCommands(dataSource, command);
   // The page's one data source answers history from the program.
   const source = station ? withStationHistory(dataSource, station.history) : dataSource;
   const container = document.getElementById('root');
@@ -57,6 +60,8 @@ void Promise.race([connectStation().catch(() => null), noAnswer]).then((station)
         viewSettings={settings('view')}
         recording={station?.recording}
         alarms={station?.alarms}
+        session={station?.session}
+        commands={commands}
       />
     </StrictMode>,
   );

@@ -82,7 +82,17 @@ export type JournalEvent =
   | 'in-service'
   | 'reset'
   | 'comment'
-  | 'silence';
+  | 'silence'
+  | 'login'
+  | 'logout'
+  | 'login-failed'
+  | 'locked'
+  | 'command'
+  | 'save'
+  | 'definitions'
+  | 'user-added'
+  | 'user-removed'
+  | 'refused';
 
 export const JOURNAL_EVENTS: readonly JournalEvent[] = [
   'active',
@@ -95,6 +105,16 @@ export const JOURNAL_EVENTS: readonly JournalEvent[] = [
   'reset',
   'comment',
   'silence',
+  'login',
+  'logout',
+  'login-failed',
+  'locked',
+  'command',
+  'save',
+  'definitions',
+  'user-added',
+  'user-removed',
+  'refused',
 ];
 
 export interface JournalRecord {

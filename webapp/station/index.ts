@@ -50,3 +50,26 @@ export type {
   JournalRecord,
   ShelveMinutes,
 } from './alarms';
+export {
+  createSessionStore,
+  NO_SESSION,
+  OPEN_SESSION,
+  PERMISSIONS,
+  readSessionState,
+  sessionOver,
+} from './session';
+export type { Permission, Role, SessionClient, SessionState, SessionStore } from './session';
+export {
+  COMMAND_ANSWER_MS,
+  COMMAND_CONFIRM_MS,
+  COMMAND_NOT_DONE_TEXT,
+  commandsOver,
+  emulatorCommands,
+  followsCommand,
+  NO_ANSWER_TEXT,
+  NO_COMMANDS,
+  NOT_WRITABLE_TEXT,
+  readCommandAnswer,
+  UNFIT_VALUE_TEXT,
+} from './commands';
+export type { CommandAnswer, CommandClient } from './commands';

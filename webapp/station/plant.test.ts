@@ -97,4 +97,36 @@ describe('the data source over the program’s plant connection', () => {
     ]);
     expect(await dataSource.listPoints()).toEqual([{ id: 'A', kind: 'analog', unit: '%' }]);
   });
+
+  it.each<[string, unknown, unknown]>([
+    [
+      'a writable analog point with its range',
+      { id: 'HV', kind: 'analog', writable: true, min: 0, max: 100 },
+      { id: 'HV', kind: 'analog', writable: true, min: 0, max: 100 },
+    ],
+    [
+      'a writable discrete point, without a range',
+      { id: 'NS', kind: 'discrete', writable: true, min: 0, max: 1 },
+      { id: 'NS', kind: 'discrete', writable: true },
+    ],
+    [
+      'a point that is not writable',
+      { id: 'LT', kind: 'analog', writable: 'yes' },
+      { id: 'LT', kind: 'analog' },
+    ],
+    [
+      'one bound alone',
+      { id: 'PT', kind: 'analog', min: -5, max: 'high' },
+      { id: 'PT', kind: 'analog', min: -5 },
+    ],
+    [
+      'bounds that cross',
+      { id: 'PT', kind: 'analog', writable: true, min: 10, max: 0 },
+      { id: 'PT', kind: 'analog', writable: true },
+    ],
+  ])('lists %s', async (_name, entry, expected) => {
+    const { plant } = fakePlant({ list: [entry] });
+    const { dataSource } = createPlantDataSource(plant, online, () => {});
+    expect(await dataSource.listPoints()).toEqual([expected]);
+  });
 });

@@ -7,6 +7,7 @@
 import {
   createConnectionStore,
   deliver,
+  readPointInfo,
   type BrokerConnectionState,
   type ConnectionMonitor,
   type DataSource,
@@ -83,14 +84,7 @@ function readValues(answer: unknown): PointValue[] {
 
 function readPoints(answer: unknown): PointInfo[] {
   if (!Array.isArray(answer)) return [];
-  return (answer as unknown[]).flatMap((entry) => {
-    if (!isRecord(entry) || typeof entry.id !== 'string') return [];
-    if (entry.kind !== 'analog' && entry.kind !== 'discrete') return [];
-    const point: PointInfo = { id: entry.id, kind: entry.kind };
-    if (typeof entry.unit === 'string') point.unit = entry.unit;
-    if (typeof entry.description === 'string') point.description = entry.description;
-    return [point];
-  });
+  return (answer as unknown[]).flatMap((entry) => readPointInfo(entry) ?? []);
 }
 
 export interface PlantDataSource {

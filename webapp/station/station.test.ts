@@ -10,8 +10,19 @@ import {
   type Station,
 } from './station';
 
-/** A host side of the channel: four services, answering as the program does. */
-function fakeHost() {
+const SESSION_STATE = {
+  configured: true,
+  user: 'ivanov',
+  role: 'operator',
+  allowed: { alarms: true, commands: false, edit: false, outOfService: false },
+  reasons: { commands: 'Нет права', edit: 'Нет права', outOfService: 'Нет права' },
+};
+
+/**
+ * A host side of the channel: four services, answering as the program does;
+ * with `users`, a session service too and a plant that takes commands.
+ */
+function fakeHost({ users = false } = {}) {
   const sent: Record<string, unknown>[] = [];
   const settings: Record<string, unknown> = {};
   const transport: ChannelTransport = {
@@ -48,7 +59,27 @@ function fakeHost() {
             ],
             signals: [],
           },
-          plant: { methods: [['state', 5]], signals: [] },
+          plant: users
+            ? {
+                methods: [
+                  ['state', 5],
+                  ['command', 6],
+                ],
+                signals: [
+                  ['commanded', 2],
+                  ['emulatorCommand', 3],
+                ],
+              }
+            : { methods: [['state', 5]], signals: [] },
+          ...(users && {
+            session: {
+              methods: [
+                ['state', 5],
+                ['login', 6],
+              ],
+              signals: [['changed', 2]],
+            },
+          }),
         });
       } else if (message.type === CHANNEL_MESSAGE.invokeMethod) {
         const args = message.args as unknown[];
@@ -75,13 +106,19 @@ function fakeHost() {
           reply(true);
         } else if (message.object === 'settings') {
           reply(settings[(message.args as string[])[0]] ?? {});
+        } else if (message.object === 'session' && message.method === 5) {
+          reply(SESSION_STATE);
         } else {
           reply(true);
         }
       }
     },
   };
-  return { transport, sent };
+  const signal = (object: string, index: number, args: unknown[]) =>
+    transport.onmessage?.({
+      data: JSON.stringify({ type: CHANNEL_MESSAGE.signal, object, signal: index, args }),
+    });
+  return { transport, sent, signal };
 }
 
 describe('the station over the channel', () => {
@@ -119,6 +156,48 @@ describe('the station over the channel', () => {
     await new Promise((resolve) => setTimeout(resolve, 0));
     expect(await station.settings('trends').load()).toEqual({ pens: ['LT-101'] });
     expect(await station.settings('view').load()).toBeNull();
+  });
+
+  it('offers no users and no commands when the program has neither', async () => {
+    const station = (await connectStationOver(fakeHost().transport)) as Station;
+    expect(station.session.current().configured).toBe(false);
+    expect(station.commands.available).toBe(false);
+    expect(() => station.onEmulatorCommand(() => {})()).not.toThrow();
+  });
+
+  it('reads the session before it is ready, and sends commands with their numbers', async () => {
+    const { transport, sent, signal } = fakeHost({ users: true });
+    const station = (await connectStationOver(transport)) as Station;
+    expect(station.session.current()).toMatchObject({ user: 'ivanov', allowed: { alarms: true } });
+    signal('session', 2, [{ configured: true, user: null, allowed: {}, reasons: {} }]);
+    expect(station.session.current().user).toBeNull();
+
+    const answer = station.commands.send('HV-305', 30);
+    signal('plant', 2, [1, { outcome: 'done' }]);
+    await expect(answer).resolves.toEqual({ outcome: 'done' });
+    const commands = sent.filter((m) => m.object === 'plant' && m.method === 6);
+    expect(commands.map((m) => m.args)).toEqual([[1, 'HV-305', 30]]);
+  });
+
+  it('hands the emulator the program’s commands until stopped', async () => {
+    const { transport, signal } = fakeHost({ users: true });
+    const station = (await connectStationOver(transport)) as Station;
+    const source = {
+      listPoints: () => Promise.resolve([]),
+      subscribe: () => () => {},
+    } as unknown as DataSource;
+    const command = vi.fn();
+    const stop = forwardEmulator(source, station, command);
+    signal('plant', 3, ['NS-101', false]);
+    signal('plant', 3, ['HV-305', 30]);
+    signal('plant', 3, ['HV-305', '30']);
+    signal('plant', 3, [7, true]);
+    stop();
+    signal('plant', 3, ['NS-101', true]);
+    expect(command.mock.calls).toEqual([
+      ['NS-101', false],
+      ['HV-305', 30],
+    ]);
   });
 
   it('forwards the emulator: the catalogue first, then one call per update', async () => {

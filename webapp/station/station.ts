@@ -5,12 +5,14 @@
 import type { DataSource, PointInfo, PointStatus, PointValue, Unsubscribe } from '../data';
 import { alarmsOver, NO_ALARMS, type AlarmClient } from './alarms';
 import { findTransport, openChannel, type ChannelObject, type ChannelTransport } from './channel';
+import { commandsOver, NO_COMMANDS, type CommandClient } from './commands';
 import {
   createPlantDataSource,
   readPlantState,
   type PlantDataSource,
   type PlantState,
 } from './plant';
+import { NO_SESSION, sessionOver, type SessionClient } from './session';
 
 /** One recorded sample; `v` null marks a stretch without a source. */
 export interface HistorySample {
@@ -77,6 +79,15 @@ export interface Station {
   plantSource(): PlantDataSource;
   /** The station's alarms and journal. */
   alarms: AlarmClient;
+  /** Who works at the station and what they may do. */
+  session: SessionClient;
+  /** Commands to the plant's points, whichever the source. */
+  commands: CommandClient;
+  /**
+   * Hears the commands the station gives the page's own emulator to carry
+   * out (only while the emulator is the station's source).
+   */
+  onEmulatorCommand(listener: (id: string, value: boolean | number) => void): Unsubscribe;
 }
 
 const EMPTY_ANSWER: HistoryAnswer = { points: {}, downsampled: {} };
@@ -150,9 +161,10 @@ export async function connectStationOver(
 ): Promise<Station | null> {
   if (!transport) return null;
   const { objects } = await openChannel(transport);
-  const { history, points, settings, plant, alarms } = objects;
+  const { history, points, settings, plant, alarms, session } = objects;
   if (!history || !points || !settings || !plant) return null;
   const plantState = readPlantState(await plant.invoke('state'));
+  const sessionClient = session ? await sessionOver(session) : NO_SESSION;
   return {
     history: historyOver(history),
     recording: {
@@ -179,7 +191,26 @@ export async function connectStationOver(
     plant: plantState,
     plantSource: () => createPlantDataSource(plant, plantState),
     alarms: alarms ? alarmsOver(alarms) : NO_ALARMS,
+    session: sessionClient,
+    commands: plant.methods.has('command') ? commandsOver(plant) : NO_COMMANDS,
+    onEmulatorCommand: (listener) => emulatorCommandsOf(plant, listener),
   };
+}
+
+function emulatorCommandsOf(
+  plant: ChannelObject,
+  listener: (id: string, value: boolean | number) => void,
+): Unsubscribe {
+  try {
+    return plant.on('emulatorCommand', (id, value) => {
+      const fits =
+        typeof value === 'boolean' || (typeof value === 'number' && Number.isFinite(value));
+      if (typeof id === 'string' && fits) listener(id, value);
+    });
+  } catch {
+    // A program without commands gives none.
+    return () => {};
+  }
 }
 
 /**
@@ -247,11 +278,17 @@ export function withStationHistory(source: DataSource, history: HistoryClient): 
 
 /**
  * Forwards every update of the page's emulator to the program, one call per
- * update, after its catalogue; gives the means to stop.
+ * update, after its catalogue, and hands the emulator the program's commands
+ * through `command`; gives the means to stop.
  */
-export function forwardEmulator(dataSource: DataSource, station: Station): Unsubscribe {
+export function forwardEmulator(
+  dataSource: DataSource,
+  station: Station,
+  command?: (id: string, value: boolean | number) => void,
+): Unsubscribe {
   let stopped = false;
   let unsubscribe: Unsubscribe = () => {};
+  const stopCommands = command ? station.onEmulatorCommand(command) : () => {};
   void dataSource.listPoints().then((catalogue) => {
     if (stopped) return;
     station.describePoints(catalogue);
@@ -263,5 +300,6 @@ export function forwardEmulator(dataSource: DataSource, station: Station): Unsub
   return () => {
     stopped = true;
     unsubscribe();
+    stopCommands();
   };
 }

@@ -1,13 +1,21 @@
 // The card of one point beside the scheme: what the catalogue says of it, its
-// live value and the last 15 minutes of its trend. Only the card follows the
-// point's values; the scheme is not drawn again for them.
+// live value, its commands when it takes them, and the last 15 minutes of its
+// trend. Only the card follows the point's values; the scheme is not drawn
+// again for them.
 import { useEffect, useMemo, useState } from 'react';
 import type { DataSource, PointValue } from '../data';
-import type { AlarmClient } from '../station';
+import {
+  NO_COMMANDS,
+  NO_SESSION,
+  type AlarmClient,
+  type CommandClient,
+  type SessionClient,
+} from '../station';
 import { formatTime, formatValue, STATUS_LABELS } from './format';
 import { NO_HISTORY_TEXT, type HistoryClient } from './history';
 import { PEN_COLORS } from './pens';
 import { PointAlarms } from './PointAlarms';
+import { PointCommand } from './PointCommand';
 import { startFollow } from './range';
 import { TrendChart } from './TrendChart';
 import { useCatalogue, useTrendFeed } from './useTrendFeed';
@@ -22,6 +30,10 @@ export interface FaceplateProps {
   onOpenTrends: (pointId: string) => void;
   /** The station's alarms: the card lists the point's own. */
   alarms?: AlarmClient;
+  /** What the user may do: commands only when allowed. */
+  session?: SessionClient;
+  /** Commands to the point, when its catalogue entry says it takes them. */
+  commands?: CommandClient;
 }
 
 const FACEPLATE_RANGE = { kind: 'preset', preset: '15m' } as const;
@@ -33,8 +45,11 @@ export function Faceplate({
   onClose,
   onOpenTrends,
   alarms,
+  session = NO_SESSION,
+  commands = NO_COMMANDS,
 }: FaceplateProps) {
   const catalogue = useCatalogue(dataSource);
+  const value = usePointValue(dataSource, pointId);
   const info = catalogue.find((point) => point.id === pointId);
   const feed = useTrendFeed(dataSource, history);
   // The trend follows live: its window is taken at each drawing.
@@ -61,7 +76,16 @@ export function Faceplate({
           Единица: <span data-testid="faceplate-unit">{info.unit}</span>
         </p>
       )}
-      <LiveValue pointId={pointId} unit={info?.unit} dataSource={dataSource} />
+      <LiveValue value={value} unit={info?.unit} />
+      {info && (
+        <PointCommand
+          key={pointId}
+          point={info}
+          current={value?.value}
+          commands={commands}
+          session={session}
+        />
+      )}
       {alarms?.available && <PointAlarms key={pointId} pointId={pointId} alarms={alarms} />}
       {!history.available && <HistoryNotice />}
       <div className="faceplate__trend">
@@ -93,13 +117,8 @@ export function HistoryNotice() {
   );
 }
 
-interface LiveValueProps {
-  pointId: string;
-  unit?: string;
-  dataSource: DataSource;
-}
-
-function LiveValue({ pointId, unit, dataSource }: LiveValueProps) {
+/** The point's newest value, from a read and then its updates. */
+function usePointValue(dataSource: DataSource, pointId: string): PointValue | undefined {
   const [value, setValue] = useState<PointValue>();
   useEffect(() => {
     let live = true;
@@ -117,6 +136,15 @@ function LiveValue({ pointId, unit, dataSource }: LiveValueProps) {
       unsubscribe();
     };
   }, [dataSource, pointId]);
+  return value;
+}
+
+interface LiveValueProps {
+  value: PointValue | undefined;
+  unit?: string;
+}
+
+function LiveValue({ value, unit }: LiveValueProps) {
   return (
     <dl className="faceplate__live">
       <dt>Значение</dt>
