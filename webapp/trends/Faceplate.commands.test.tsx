@@ -8,6 +8,7 @@ import {
   type CommandClient,
   type SessionState,
 } from '../station';
+import { alarm, fakeAlarmClient } from '../view/alarms.fixture';
 import { Faceplate } from './Faceplate';
 import type { HistoryClient } from './history';
 
@@ -93,6 +94,33 @@ const type = (text: string) =>
   });
 
 describe('Faceplate commands', () => {
+  it("keeps one section beside the point's alarms, drawn again and again", async () => {
+    const session = createSessionStore(operator);
+    const { commands } = fakeCommands();
+    const alarms = fakeAlarmClient([alarm({ id: 'NS-101.state', pointId: 'NS-101' })]).client;
+    const card = () => (
+      <Faceplate
+        key="card"
+        pointId="NS-101"
+        dataSource={dataSource}
+        history={history}
+        alarms={alarms}
+        session={session}
+        commands={commands}
+        onClose={() => {}}
+        onOpenTrends={() => {}}
+      />
+    );
+    const shown = render(card());
+    await act(async () => {});
+    for (let redraw = 1; redraw <= 3; redraw++) {
+      act(() => session.set({ ...operator, user: `user-${redraw}` }));
+      shown.rerender(card());
+    }
+    expect(screen.getAllByRole('region', { name: 'Управление' })).toHaveLength(1);
+    expect(screen.getAllByRole('region', { name: 'Тревоги точки' })).toHaveLength(1);
+  });
+
   it.each<[string, string, SessionState, boolean]>([
     ['a point that takes no commands', 'LT-101', OPEN_SESSION, true],
     ['a station that sends no commands', 'NS-101', OPEN_SESSION, false],

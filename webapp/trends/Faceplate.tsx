@@ -79,14 +79,14 @@ export function Faceplate({
       <LiveValue value={value} unit={info?.unit} />
       {info && (
         <PointCommand
-          key={pointId}
+          key={`command-${pointId}`}
           point={info}
           current={value?.value}
           commands={commands}
           session={session}
         />
       )}
-      {alarms?.available && <PointAlarms key={pointId} pointId={pointId} alarms={alarms} />}
+      {alarms?.available && <PointAlarms key={`alarms-${pointId}`} pointId={pointId} alarms={alarms} />}
       {!history.available && <HistoryNotice />}
       <div className="faceplate__trend">
         {feed && (
