@@ -585,7 +585,7 @@ void Bridge::setSession(const QJsonObject &state)
 
 void Bridge::commandEmulator(const QString &id, const QJsonValue &value)
 {
-    emit plantService->emulatorCommand(id, value);
+    emit plantService->emulatorCommand(id, value.toVariant());
 }
 
 void Bridge::deliverAlarms(const QString &batch)

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QObject>
+#include <QVariant>
 
 #include <functional>
 
@@ -160,7 +161,8 @@ signals:
     void stateChanged(const QJsonObject &state);
     void commanded(double request, const QJsonObject &answer);
     // For the page's own emulator, when it is the source: a command to carry out.
-    void emulatorCommand(const QString &id, const QJsonValue &value);
+    // The value goes as a variant: the channel does not carry a bare JSON value.
+    void emulatorCommand(const QString &id, const QVariant &value);
 
 private:
     BridgeBackend backend;

@@ -466,8 +466,8 @@ export function AppShell({
               onChange={setStageScale}
             />
           )}
-          <AlarmBanner alarms={alarms} onOpen={openAlarms} />
           <SessionArea session={session} />
+          <AlarmBanner alarms={alarms} onOpen={openAlarms} />
           {pending && (
             <UnsavedEditsQuestion
               onSave={saveAndContinue}
