@@ -8,6 +8,7 @@ import { execFileSync } from 'node:child_process';
 import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { fileURLToPath } from 'node:url';
 import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
 import { startBroker, type TestBroker } from '../broker';
@@ -15,6 +16,7 @@ import { startSimulator, type Simulator } from '../plant';
 import { defaultExecutable, launchHost, type HostApp } from './harness';
 import { canDrive, delay, newWindowNamed, xdotool } from './operator';
 
+const docsScreenshots = fileURLToPath(new URL('../../docs/screenshots/', import.meta.url));
 const PASSWORD = 'Nasos-Rezerv-2';
 const card = (page: Page) => page.getByRole('complementary', { name: 'Карточка точки' });
 const commands = (page: Page) => card(page).getByRole('region', { name: 'Управление' });
@@ -135,6 +137,19 @@ describe.skipIf(!canDrive)('commands from the card in the program', () => {
       .toEqual([expect.stringMatching(/; отправлена$/), expect.stringMatching(/; выполнена$/)]);
     expect(journal()[1]).toMatchObject({ point: 'NS-102', user: 'ivanov', station: 'ОС-2' });
   });
+
+  it.runIf(Boolean(process.env.CORVANE_SCREENSHOTS))(
+    'takes the picture of a command to confirm',
+    async () => {
+      const page = app!.page;
+      await openCard(page, 'pump-2');
+      await commands(page).getByRole('button', { name: 'Отключить' }).click();
+      await delay(300);
+      await page.screenshot({ path: join(docsScreenshots, 'commands.png') });
+      await commands(page).getByRole('button', { name: 'Отмена' }).click();
+      await page.keyboard.press('Escape');
+    },
+  );
 
   it('waits for the plant behind the broker to follow, and refuses a value out of range in place', async () => {
     simulators.push(await startSimulator(broker!.mqttUrl, ['--topic-prefix', 'plant/follows']));

@@ -13,7 +13,7 @@ import {
   type CommandClient,
   type SessionState,
 } from '../station';
-import { AppShell } from './AppShell';
+import { AppShell, EDIT_REFUSAL_MS } from './AppShell';
 import { createSchemeRegistry } from './registry';
 
 const pump: Scheme = {
@@ -119,6 +119,20 @@ describe('editing and the right to it', () => {
     expect(screen.queryByRole('alert')).toBeNull();
     fireEvent.click(modeButton('Редактирование'));
     expect(editorOpen()).toBe(true);
+  });
+
+  it('lets the reason go after a while', () => {
+    vi.useFakeTimers();
+    try {
+      setup(signedIn('operator'));
+      fireEvent.click(modeButton('Редактирование'));
+      act(() => vi.advanceTimersByTime(EDIT_REFUSAL_MS - 1));
+      expect(screen.getByRole('alert')).toHaveTextContent(NEEDS_ENGINEER);
+      act(() => vi.advanceTimersByTime(1));
+      expect(screen.queryByRole('alert')).toBeNull();
+    } finally {
+      vi.useRealTimers();
+    }
   });
 
   it('leaves an open editor open when the right goes', () => {

@@ -51,6 +51,9 @@ import { STAGE_SCALE_LABEL, stageBox, stageScaleOptions, useStageScale } from '.
 
 export type WorkMode = 'view' | 'edit';
 
+/** How long the reason the editor did not open stays beside the switch. */
+export const EDIT_REFUSAL_MS = 8000;
+
 export const workModeOptions: ReadonlyArray<SegmentedOption<WorkMode>> = [
   { value: 'view', label: 'Просмотр' },
   { value: 'edit', label: 'Редактирование' },
@@ -211,6 +214,12 @@ export function AppShell({
     editRefused && !sessionState.allowed.edit
       ? (sessionState.reasons.edit ?? EDIT_REFUSED_TEXT)
       : undefined;
+  // The word stays a while, then leaves the header to what matters.
+  useEffect(() => {
+    if (!editRefused) return;
+    const timer = setTimeout(() => setEditRefused(false), EDIT_REFUSAL_MS);
+    return () => clearTimeout(timer);
+  }, [editRefused]);
   const recordingNotice = useRecordingNotice(recording);
   const [stageScale, setStageScale] = useStageScale(viewSettings);
   const [memorySettings] = useState(createMemoryTrendSettingsStore);
