@@ -116,6 +116,8 @@ void TestPlainLayout::readsTheCatalogue()
     const PlainLayout::CatalogueReading read = PlainLayout::readCatalogue(R"([
         {"id": "LT-101", "kind": "analog", "unit": "%", "description": "уровень"},
         {"id": "P-101", "kind": "discrete", "extra": true},
+        {"id": "SP-1", "kind": "analog", "writable": true, "min": -5, "max": 95.5},
+        {"id": "SP-2", "kind": "analog", "writable": "yes", "min": "0"},
         {"id": "LT-101", "kind": "analog"},
         {"id": "a/b", "kind": "analog"},
         {"kind": "analog"},
@@ -123,14 +125,21 @@ void TestPlainLayout::readsTheCatalogue()
         7
     ])");
     QCOMPARE(read.kind, PlainLayout::CatalogueReading::Catalogue);
-    QCOMPARE(read.points.size(), 2);
+    QCOMPARE(read.points.size(), 4);
     QCOMPARE(
         read.points.at(0), (PointInfo { "LT-101", "analog", "%", QString::fromUtf8("уровень") }));
     QCOMPARE(read.points.at(1), (PointInfo { "P-101", "discrete", {}, {} }));
+    // Commands: a flag and finite numbers only.
+    PointInfo setPoint { "SP-1", "analog", {}, {} };
+    setPoint.writable = true;
+    setPoint.min = -5;
+    setPoint.max = 95.5;
+    QCOMPARE(read.points.at(2), setPoint);
+    QCOMPARE(read.points.at(3), (PointInfo { "SP-2", "analog", {}, {} }));
     QCOMPARE(read.skipped,
         QStringList(
-            { "LT-101: listed twice", "entry 3: no usable \"id\"", "entry 4: no usable \"id\"",
-                "X: \"kind\" is not \"analog\" or \"discrete\"", "entry 6: no usable \"id\"" }));
+            { "LT-101: listed twice", "entry 5: no usable \"id\"", "entry 6: no usable \"id\"",
+                "X: \"kind\" is not \"analog\" or \"discrete\"", "entry 8: no usable \"id\"" }));
     QCOMPARE(PlainLayout::readCatalogue(R"({"not": "a list"})").reason,
         QStringLiteral("the catalogue is not a list"));
     QCOMPARE(PlainLayout::readCatalogue({}).kind, PlainLayout::CatalogueReading::Empty);

@@ -181,6 +181,7 @@ private slots:
     void init();
     void hostState();
     void birthGivesValuesAndCatalogue();
+    void writableMetrics();
     void dataByAliasOrName();
     void nodeDeath_data();
     void nodeDeath();
@@ -303,6 +304,48 @@ void TestSparkplug::birthGivesValuesAndCatalogue()
     out = feed(topic("NBIRTH", "Plant1"),
         payload(0, { bdSeq(5), { "T", 2, Sparkplug::Double, 21.0, "°C" } }), start + 4000);
     QVERIFY(!out.catalogue);
+}
+
+void TestSparkplug::writableMetrics()
+{
+    Payload birth;
+    birth.set_timestamp(quint64(start));
+    birth.set_seq(0);
+    const auto add = [&birth](const char *name, quint64 alias, quint32 type,
+                         const QList<std::pair<const char *, QVariant>> &properties) {
+        Payload_Metric *metric = birth.add_metrics();
+        metric->set_name(name);
+        metric->set_alias(alias);
+        metric->set_datatype(type);
+        if (type == Sparkplug::Boolean)
+            metric->set_boolean_value(false);
+        else
+            metric->set_double_value(1);
+        for (const auto &[key, value] : properties) {
+            metric->mutable_properties()->add_keys(key);
+            auto *given = metric->mutable_properties()->add_values();
+            if (value.typeId() == QMetaType::Bool)
+                given->set_boolean_value(value.toBool());
+            else if (value.typeId() == QMetaType::Int)
+                given->set_int_value(quint32(value.toInt()));
+            else
+                given->set_double_value(value.toDouble());
+        }
+    };
+    add("bdSeq", 1, Sparkplug::Int64, {});
+    add("Pump", 2, Sparkplug::Boolean, { { "writable", true } });
+    add("Valve", 3, Sparkplug::Double, { { "writable", true }, { "min", 0 }, { "max", 100.0 } });
+    add("Level", 4, Sparkplug::Double, { { "writable", false }, { "max", 100.0 } });
+    const PlantOutput out
+        = feed(topic("NBIRTH", "Plant1"), QByteArray::fromStdString(birth.SerializeAsString()));
+    QVERIFY(out.catalogue);
+    QCOMPARE(out.catalogue->size(), 3);
+    QVERIFY(out.catalogue->at(0).writable);
+    QVERIFY(!out.catalogue->at(0).min && !out.catalogue->at(0).max);
+    QVERIFY(out.catalogue->at(1).writable);
+    QCOMPARE(out.catalogue->at(1).min, std::optional<double>(0));
+    QCOMPARE(out.catalogue->at(1).max, std::optional<double>(100));
+    QVERIFY(!out.catalogue->at(2).writable);
 }
 
 void TestSparkplug::dataByAliasOrName()

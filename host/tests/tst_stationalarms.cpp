@@ -216,6 +216,9 @@ void TestStationAlarms::aBadFileKeepsTheOldSet()
               "message": "Высокий уровень" }])");
     QTRY_VERIFY_WITH_TIMEOUT(!rig.alarm(QStringLiteral("only")).isEmpty(), 2000);
     QVERIFY(rig.alarm(QStringLiteral("level-lo")).isEmpty());
+    // The change is in the journal; the set the station started with and the
+    // refused file are not.
+    QCOMPARE(rig.journal(), QStringList({ QStringLiteral("definitions  one") }));
 }
 
 void TestStationAlarms::hornAndJournal()
