@@ -5,13 +5,21 @@
 // for in everything the program writes or shows. The program runs with its
 // data folder in a temporary folder, never the user's.
 import { execFileSync } from 'node:child_process';
-import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
 import { speak } from './channel';
 import { defaultExecutable, launchHost, type HostApp } from './harness';
-import { canDrive, delay, newWindowNamed, readLog, windowsNamed, xdotool } from './operator';
+import {
+  canDrive,
+  delay,
+  newWindowNamed,
+  readLog,
+  visibleWindows,
+  windowsNamed,
+  xdotool,
+} from './operator';
 
 const PASSWORD = 'Pusk-Nasosa-42';
 const ENGINEER_PASSWORD = 'Shema-Redaktor-7';
@@ -174,6 +182,53 @@ describe.skipIf(!canDrive)('users and roles in the program', () => {
     expect(records.filter((record) => record.event === 'silence').at(-1)).toMatchObject({
       user: 'ivanov',
     });
+  });
+
+  it('saves into the scheme folder for an engineer only, whatever the page asks', async () => {
+    const page = app!.page;
+    const target = join(root, 'schemes', 'probe.json');
+    // As a script in the page would: a download of its own, answered in the save dialog.
+    const save = async () => {
+      const result = page.evaluate(
+        () =>
+          new Promise<{ outcome: string; detail: string }>((resolve) => {
+            addEventListener('corvane-save-result', (event) =>
+              resolve((event as CustomEvent<{ outcome: string; detail: string }>).detail),
+            );
+            const link = document.createElement('a');
+            link.href = URL.createObjectURL(new Blob(['{"schemaVersion": 1}']));
+            link.download = 'probe.json';
+            link.click();
+          }),
+      );
+      const before = visibleWindows();
+      const dialog = await newWindowNamed(before, /file|файл|save|сохран/i);
+      await delay(500);
+      xdotool('windowfocus', '--sync', dialog);
+      xdotool('key', '--clearmodifiers', 'ctrl+a');
+      xdotool('type', '--delay', '10', target);
+      xdotool('key', 'Return');
+      return result;
+    };
+    expect(await save()).toMatchObject({
+      outcome: 'failed',
+      detail: 'Нужно войти: действие доступно роли «инженер»',
+    });
+    expect(existsSync(target)).toBe(false);
+
+    await logIn('petrova', ENGINEER_PASSWORD);
+    await expect.poll(() => session().then((state) => state.role), { timeout: 10_000 }).toBe(
+      'engineer',
+    );
+    expect(await save()).toMatchObject({ outcome: 'written' });
+    expect(readFileSync(target, 'utf8')).toBe('{"schemaVersion": 1}');
+    expect(await call('session', 'logout')).toEqual({ ok: true });
+    await expect
+      .poll(() => journal().filter((record) => record.event === 'save'), { timeout: 5000 })
+      .toEqual([expect.objectContaining({ user: 'petrova', text: 'probe.json' })]);
+    expect(
+      journal().filter((record) => record.event === 'refused' && record.text.includes('probe.json')),
+    ).toHaveLength(1);
   });
 
   it('locks a name for 30 s after five failed logins within a minute', async () => {

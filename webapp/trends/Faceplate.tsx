@@ -86,7 +86,9 @@ export function Faceplate({
           session={session}
         />
       )}
-      {alarms?.available && <PointAlarms key={`alarms-${pointId}`} pointId={pointId} alarms={alarms} />}
+      {alarms?.available && (
+        <PointAlarms key={`alarms-${pointId}`} pointId={pointId} alarms={alarms} />
+      )}
       {!history.available && <HistoryNotice />}
       <div className="faceplate__trend">
         {feed && (
