@@ -19,7 +19,15 @@ describe('the station bridge', () => {
 
   it('offers one thin object per service, without properties', async () => {
     const { objects } = await app.page.evaluate(speak, []);
-    expect(Object.keys(objects).sort()).toEqual(['alarms', 'history', 'plant', 'points', 'settings']);
+    expect(Object.keys(objects).sort()).toEqual([
+      'alarms',
+      'history',
+      'plant',
+      'points',
+      'session',
+      'settings',
+    ]);
+    expect(objects.session).toEqual(expect.arrayContaining(['state', 'login', 'logout']));
     expect(objects.alarms).toEqual(
       expect.arrayContaining(['list', 'acknowledge', 'shelve', 'unshelve', 'reset', 'silence', 'journal']),
     );
@@ -27,7 +35,7 @@ describe('the station bridge', () => {
     expect(objects.points).toEqual(expect.arrayContaining(['forward', 'describe']));
     expect(objects.settings).toEqual(expect.arrayContaining(['value', 'setValue']));
     expect(objects.plant).toEqual(
-      expect.arrayContaining(['state', 'follow', 'applied', 'read', 'list', 'write']),
+      expect.arrayContaining(['state', 'follow', 'applied', 'read', 'list', 'write', 'command']),
     );
   });
 
@@ -46,7 +54,7 @@ describe('the station bridge', () => {
       false,
       [],
       { error: 'refused' },
-      { error: 'no plant connection: commands go nowhere' },
+      { error: 'Точка «SP-1» не найдена' },
     ]);
   });
 

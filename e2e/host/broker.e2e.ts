@@ -187,7 +187,7 @@ describe('the desktop program on a broker', () => {
 
   it('sends a command to the point’s set topic', async () => {
     const app = await launchHost({
-      args: ['--broker', plant.broker.mqttUrl, '--topic-prefix', PREFIX],
+      args: ['--broker', plant.broker.mqttUrl, '--topic-prefix', PREFIX, '--station', 'ОС-3'],
     });
     const commands: { topic: string; payload: string; qos: number; retain: boolean }[] = [];
     const listener = await mqtt.connectAsync(plant.broker.mqttUrl);
@@ -202,6 +202,9 @@ describe('the desktop program on a broker', () => {
       const { results } = await app.page.evaluate(speak, [
         { object: 'plant', method: 'write', args: ['HV-203', 42.5] },
         { object: 'plant', method: 'write', args: ['a/b', 1] },
+        // Only the points the catalogue says take commands, within their range.
+        { object: 'plant', method: 'write', args: ['LT-101', 1] },
+        { object: 'plant', method: 'write', args: ['HV-203', 101] },
         // The page cannot slip values of its own in beside the plant's.
         {
           object: 'points',
@@ -209,9 +212,21 @@ describe('the desktop program on a broker', () => {
           args: [[{ id: 'LT-101', value: 1, status: 'good', timestamp: 1 }]],
         },
       ]);
-      expect(results).toEqual([{ ok: true }, { error: 'not a point id' }, false]);
+      expect(results).toEqual([
+        { ok: true },
+        { error: 'Точка «a/b» не найдена' },
+        { error: 'Точка «LT-101» не принимает команд' },
+        { error: 'Значение вне диапазона 0–100' },
+        false,
+      ]);
+      // Who sent it goes along: the station (an open one has no user).
       await expect.poll(() => commands, { timeout: 5_000 }).toEqual([
-        { topic: `${PREFIX}/HV-203/set`, payload: '{"value":42.5}', qos: 1, retain: false },
+        {
+          topic: `${PREFIX}/HV-203/set`,
+          payload: '{"station":"ОС-3","value":42.5}',
+          qos: 1,
+          retain: false,
+        },
       ]);
     } finally {
       await listener.endAsync(true);
