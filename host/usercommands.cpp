@@ -9,11 +9,15 @@
 #include <QDir>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <io.h>
 #include <windows.h>
 #else
