@@ -5,15 +5,22 @@
 // for in everything the program writes or shows. The program runs with its
 // data folder in a temporary folder, never the user's.
 import { execFileSync } from 'node:child_process';
-import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
+import { existsSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
 import { speak } from './channel';
-import { defaultExecutable, launchHost, type HostApp } from './harness';
 import {
+  defaultExecutable,
+  launchHost,
+  stationFolder,
+  type HostApp,
+  type StationFolder,
+} from './harness';
+import {
+  answerLoginDialog,
   canDrive,
   delay,
+  loginWindowName,
   newWindowNamed,
   readLog,
   visibleWindows,
@@ -23,7 +30,6 @@ import {
 
 const PASSWORD = 'Pusk-Nasosa-42';
 const ENGINEER_PASSWORD = 'Shema-Redaktor-7';
-const loginWindow = /^Вход на станцию$/;
 
 interface Session {
   configured: boolean;
@@ -34,15 +40,16 @@ interface Session {
 }
 
 describe.skipIf(!canDrive)('users and roles in the program', () => {
-  let root: string;
-  let historyFile: string;
-  let env: Record<string, string>;
+  let station: StationFolder;
   let app: HostApp | undefined;
 
   const cli = (args: string[], input?: string) =>
-    execFileSync(defaultExecutable, ['--history', historyFile, '--station', 'ОС-1', ...args], {
-      encoding: 'utf8',
-      env: { ...process.env, ...env },
+    execFileSync(
+      defaultExecutable,
+      ['--history', station.historyFile, '--station', 'ОС-1', ...args],
+      {
+        encoding: 'utf8',
+        env: { ...process.env, ...station.env },
       input,
     });
 
@@ -59,8 +66,8 @@ describe.skipIf(!canDrive)('users and roles in the program', () => {
   const start = async () => {
     await app?.close();
     app = await launchHost({
-      args: ['--history', historyFile, '--station', 'ОС-1', '--schemes', join(root, 'schemes')],
-      env,
+      args: ['--history', station.historyFile, '--station', 'ОС-1', '--schemes', station.schemes],
+      env: station.env,
     });
     await app.page.locator('[data-element-id]').first().waitFor();
     return app;
@@ -73,38 +80,19 @@ describe.skipIf(!canDrive)('users and roles in the program', () => {
 
   const session = () => call('session', 'state', []).then((state) => state as Session);
 
-  /** Opens the station's login dialog and types a name and a password into it. */
+  /** Opens the station's login dialog (as a script in the page may) and answers it. */
   const logIn = async (name: string, password: string) => {
-    const before = windowsNamed(loginWindow);
     expect(await call('session', 'login')).toEqual({ ok: true });
-    const dialog = before[0] ?? (await newWindowNamed([], loginWindow));
-    xdotool('windowfocus', '--sync', dialog);
-    await delay(200);
-    // The name field has the focus when the dialog opens.
-    xdotool('key', '--clearmodifiers', 'ctrl+a');
-    xdotool('type', '--delay', '5', name);
-    xdotool('key', 'Tab', 'ctrl+a');
-    xdotool('type', '--delay', '5', password);
-    xdotool('key', 'Return');
-    return dialog;
+    return answerLoginDialog(name, password);
   };
 
   beforeAll(() => {
-    root = mkdtempSync(join(tmpdir(), 'corvane-access-'));
-    mkdirSync(join(root, 'home'));
-    mkdirSync(join(root, 'schemes'));
-    historyFile = join(root, 'station.sqlite');
-    env = {
-      HOME: join(root, 'home'),
-      XDG_DATA_HOME: join(root, 'data'),
-      XDG_CONFIG_HOME: join(root, 'config'),
-      XDG_CACHE_HOME: join(root, 'cache'),
-    };
+    station = stationFolder('corvane-access-');
   });
 
   afterAll(async () => {
     await app?.close();
-    if (root) rmSync(root, { recursive: true, force: true });
+    station?.remove();
   });
 
   it('is open without users, and says so', async () => {
@@ -154,7 +142,7 @@ describe.skipIf(!canDrive)('users and roles in the program', () => {
     await expect.poll(() => session().then((state) => state.user), { timeout: 10_000 }).toBe(
       'ivanov',
     );
-    expect(windowsNamed(loginWindow)).toEqual([]);
+    expect(windowsNamed(loginWindowName)).toEqual([]);
     const state = await session();
     expect(state).toMatchObject({
       role: 'operator',
@@ -186,7 +174,7 @@ describe.skipIf(!canDrive)('users and roles in the program', () => {
 
   it('saves into the scheme folder for an engineer only, whatever the page asks', async () => {
     const page = app!.page;
-    const target = join(root, 'schemes', 'probe.json');
+    const target = join(station.schemes, 'probe.json');
     // As a script in the page would: a download of its own, answered in the save dialog.
     const save = async () => {
       const result = page.evaluate(

@@ -5,16 +5,20 @@
 // leaves it unconfirmed ("Нет подтверждения от объекта"), and a value out of
 // range is refused in place. Every step is looked for in the journal.
 import { execFileSync } from 'node:child_process';
-import { mkdirSync, mkdtempSync, rmSync } from 'node:fs';
-import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import type { Page } from 'playwright-core';
 import { afterAll, beforeAll, describe, expect, it } from 'vitest';
 import { startBroker, type TestBroker } from '../broker';
 import { startSimulator, type Simulator } from '../plant';
-import { defaultExecutable, launchHost, type HostApp } from './harness';
-import { canDrive, delay, newWindowNamed, xdotool } from './operator';
+import {
+  defaultExecutable,
+  launchHost,
+  stationFolder,
+  type HostApp,
+  type StationFolder,
+} from './harness';
+import { answerLoginDialog, canDrive, delay } from './operator';
 
 const docsScreenshots = fileURLToPath(new URL('../../docs/screenshots/', import.meta.url));
 const PASSWORD = 'Nasos-Rezerv-2';
@@ -22,17 +26,15 @@ const card = (page: Page) => page.getByRole('complementary', { name: 'Карто
 const commands = (page: Page) => card(page).getByRole('region', { name: 'Управление' });
 
 describe.skipIf(!canDrive)('commands from the card in the program', () => {
-  let root: string;
-  let historyFile: string;
-  let env: Record<string, string>;
+  let station: StationFolder;
   let app: HostApp | undefined;
   let broker: TestBroker | undefined;
   const simulators: Simulator[] = [];
 
   const journal = () =>
-    execFileSync(defaultExecutable, ['--history', historyFile, '--export-journal'], {
+    execFileSync(defaultExecutable, ['--history', station.historyFile, '--export-journal'], {
       encoding: 'utf8',
-      env: { ...process.env, ...env },
+      env: { ...process.env, ...station.env },
     })
       .trim()
       .split('\n')
@@ -46,11 +48,18 @@ describe.skipIf(!canDrive)('commands from the card in the program', () => {
   const start = async (args: string[] = []) => {
     await app?.close();
     app = await launchHost({
-      args: ['--history', historyFile, '--station', 'ОС-2', '--schemes', join(root, 'schemes'), ...args],
-      env,
+      args: ['--history', station.historyFile, '--station', 'ОС-2', '--schemes', station.schemes, ...args],
+      env: station.env,
     });
     await app.page.locator('[data-element-id="pump-2"]').waitFor();
     return app.page;
+  };
+
+  /** "Войти" in the header, and the station's dialog answered as ivanov. */
+  const logIn = async (page: Page) => {
+    await page.getByRole('button', { name: 'Войти' }).click();
+    await answerLoginDialog('ivanov', PASSWORD);
+    await expect.poll(() => page.getByTestId('session-user').count(), { timeout: 10_000 }).toBe(1);
   };
 
   const openCard = async (page: Page, element: string) => {
@@ -59,16 +68,7 @@ describe.skipIf(!canDrive)('commands from the card in the program', () => {
   };
 
   beforeAll(async () => {
-    root = mkdtempSync(join(tmpdir(), 'corvane-commands-'));
-    mkdirSync(join(root, 'home'));
-    mkdirSync(join(root, 'schemes'));
-    historyFile = join(root, 'station.sqlite');
-    env = {
-      HOME: join(root, 'home'),
-      XDG_DATA_HOME: join(root, 'data'),
-      XDG_CONFIG_HOME: join(root, 'config'),
-      XDG_CACHE_HOME: join(root, 'cache'),
-    };
+    station = stationFolder('corvane-commands-');
     broker = await startBroker();
   });
 
@@ -76,14 +76,14 @@ describe.skipIf(!canDrive)('commands from the card in the program', () => {
     await app?.close();
     for (const simulator of simulators) await simulator.stop();
     await broker?.close();
-    if (root) rmSync(root, { recursive: true, force: true });
+    station?.remove();
   });
 
   it('lets an operator start the reserve pump of the emulator after confirming, and records who', async () => {
     execFileSync(
       defaultExecutable,
-      ['--history', historyFile, '--add-user', 'ivanov', '--role', 'operator'],
-      { input: `${PASSWORD}\n`, env: { ...process.env, ...env } },
+      ['--history', station.historyFile, '--add-user', 'ivanov', '--role', 'operator'],
+      { input: `${PASSWORD}\n`, env: { ...process.env, ...station.env } },
     );
     const page = await start();
     const pump = page.locator('[data-element-id="pump-2"]');
@@ -99,14 +99,7 @@ describe.skipIf(!canDrive)('commands from the card in the program', () => {
     await page.keyboard.press('Escape');
 
     // "Войти" opens the station's own dialog.
-    await page.getByRole('button', { name: 'Войти' }).click();
-    const dialog = await newWindowNamed([], /^Вход на станцию$/);
-    xdotool('windowfocus', '--sync', dialog);
-    await delay(200);
-    xdotool('type', '--delay', '5', 'ivanov');
-    xdotool('key', 'Tab');
-    xdotool('type', '--delay', '5', PASSWORD);
-    xdotool('key', 'Return');
+    await logIn(page);
     const session = page.getByTestId('session-user');
     await expect.poll(() => session.textContent(), { timeout: 10_000 }).toBe('ivanovоператор');
 
@@ -154,15 +147,7 @@ describe.skipIf(!canDrive)('commands from the card in the program', () => {
   it('waits for the plant behind the broker to follow, and refuses a value out of range in place', async () => {
     simulators.push(await startSimulator(broker!.mqttUrl, ['--topic-prefix', 'plant/follows']));
     const page = await start(['--broker', broker!.mqttUrl, '--topic-prefix', 'plant/follows']);
-    await page.getByRole('button', { name: 'Войти' }).click();
-    const dialog = await newWindowNamed([], /^Вход на станцию$/);
-    xdotool('windowfocus', '--sync', dialog);
-    await delay(200);
-    xdotool('type', '--delay', '5', 'ivanov');
-    xdotool('key', 'Tab');
-    xdotool('type', '--delay', '5', PASSWORD);
-    xdotool('key', 'Return');
-    await expect.poll(() => page.getByTestId('session-user').count(), { timeout: 10_000 }).toBe(1);
+    await logIn(page);
 
     await openCard(page, 'pump-2');
     await commands(page).getByRole('button', { name: 'Включить' }).click();
@@ -198,15 +183,7 @@ describe.skipIf(!canDrive)('commands from the card in the program', () => {
       await startSimulator(broker!.mqttUrl, ['--topic-prefix', 'plant/deaf', '--ignore-commands']),
     );
     const page = await start(['--broker', broker!.mqttUrl, '--topic-prefix', 'plant/deaf']);
-    await page.getByRole('button', { name: 'Войти' }).click();
-    const dialog = await newWindowNamed([], /^Вход на станцию$/);
-    xdotool('windowfocus', '--sync', dialog);
-    await delay(200);
-    xdotool('type', '--delay', '5', 'ivanov');
-    xdotool('key', 'Tab');
-    xdotool('type', '--delay', '5', PASSWORD);
-    xdotool('key', 'Return');
-    await expect.poll(() => page.getByTestId('session-user').count(), { timeout: 10_000 }).toBe(1);
+    await logIn(page);
 
     await openCard(page, 'pump-2');
     await commands(page).getByRole('button', { name: 'Включить' }).click();

@@ -26,7 +26,7 @@
 // when the test failed half-way.
 
 import { spawn, type ChildProcess } from 'node:child_process';
-import { existsSync, mkdtempSync, rmSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, rmSync } from 'node:fs';
 import { createServer } from 'node:net';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
@@ -247,4 +247,34 @@ export async function launchHost(options: LaunchOptions = {}): Promise<HostApp> 
     await close();
     throw error;
   }
+}
+
+export interface StationFolder {
+  root: string;
+  /** The station database, given with --history. */
+  historyFile: string;
+  /** The scheme folder, given with --schemes. */
+  schemes: string;
+  /** HOME and the XDG folders inside `root`: never the user's own. */
+  env: Record<string, string>;
+  remove(): void;
+}
+
+/** A temporary folder holding everything a station run keeps. */
+export function stationFolder(prefix: string): StationFolder {
+  const root = mkdtempSync(join(tmpdir(), prefix));
+  mkdirSync(join(root, 'home'));
+  mkdirSync(join(root, 'schemes'));
+  return {
+    root,
+    historyFile: join(root, 'station.sqlite'),
+    schemes: join(root, 'schemes'),
+    env: {
+      HOME: join(root, 'home'),
+      XDG_DATA_HOME: join(root, 'data'),
+      XDG_CONFIG_HOME: join(root, 'config'),
+      XDG_CACHE_HOME: join(root, 'cache'),
+    },
+    remove: () => rmSync(root, { recursive: true, force: true }),
+  };
 }

@@ -235,3 +235,22 @@ export async function realPointer(page: Page): Promise<Pointer> {
     doubleClick: () => void xdotool('click', '--repeat', '2', '--delay', '80', '1'),
   };
 }
+
+export const loginWindowName = /^Вход на станцию$/;
+
+/**
+ * Types a name and a password into the station's login dialog, the one open
+ * or the next to open, and confirms; returns its X window. The name field has
+ * the focus when the dialog opens.
+ */
+export async function answerLoginDialog(name: string, password: string): Promise<string> {
+  const dialog = windowsNamed(loginWindowName)[0] ?? (await newWindowNamed([], loginWindowName));
+  xdotool('windowfocus', '--sync', dialog);
+  await delay(200);
+  xdotool('key', '--clearmodifiers', 'ctrl+a');
+  xdotool('type', '--delay', '5', name);
+  xdotool('key', 'Tab', 'ctrl+a');
+  xdotool('type', '--delay', '5', password);
+  xdotool('key', 'Return');
+  return dialog;
+}

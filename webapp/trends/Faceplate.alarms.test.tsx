@@ -1,28 +1,17 @@
 import { act, fireEvent, render, screen, within } from '@testing-library/react';
 import { vi } from 'vitest';
-import type { DataSource } from '../data';
 import { NO_ALARMS, type ActionResult, type AlarmClient } from '../station';
 import { alarm, fakeAlarmClient } from '../view/alarms.fixture';
 import { Faceplate } from './Faceplate';
-import type { HistoryClient } from './history';
+import { emptyHistory, fixedSource } from './faceplate.fixture';
 
 // jsdom draws no canvas.
 vi.mock('./plot', () => ({
   createPlot: () => ({ update: () => {}, resize: () => {}, destroy: () => {} }),
 }));
 
-const dataSource: DataSource = {
-  subscribe: () => () => {},
-  read: () => Promise.resolve([]),
-  listPoints: () => Promise.resolve([{ id: 'LT-101', kind: 'analog', unit: '%' }]),
-  writeCommand: () => Promise.resolve(),
-  getHistory: () => Promise.resolve([]),
-  subscribeEvents: () => () => {},
-};
-const history: HistoryClient = {
-  available: true,
-  getHistory: () => Promise.resolve({ points: {}, downsampled: {} }),
-};
+const dataSource = fixedSource([{ id: 'LT-101', kind: 'analog', unit: '%' }]);
+const history = emptyHistory;
 
 async function showCard(alarms?: AlarmClient) {
   const shown = render(

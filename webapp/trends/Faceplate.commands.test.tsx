@@ -1,6 +1,6 @@
 import { act, fireEvent, render, screen, within } from '@testing-library/react';
 import { vi } from 'vitest';
-import type { DataSource, PointInfo, PointValue } from '../data';
+import type { PointInfo, PointValue } from '../data';
 import {
   createSessionStore,
   OPEN_SESSION,
@@ -10,7 +10,7 @@ import {
 } from '../station';
 import { alarm, fakeAlarmClient } from '../view/alarms.fixture';
 import { Faceplate } from './Faceplate';
-import type { HistoryClient } from './history';
+import { emptyHistory, fixedSource } from './faceplate.fixture';
 
 // jsdom draws no canvas.
 vi.mock('./plot', () => ({
@@ -27,18 +27,8 @@ const values: PointValue[] = [
   { id: 'HV-305', value: 46.25, status: 'good', timestamp: 1 },
   { id: 'LT-101', value: 61, status: 'good', timestamp: 1 },
 ];
-const dataSource: DataSource = {
-  subscribe: () => () => {},
-  read: (ids) => Promise.resolve(values.filter((value) => ids.includes(value.id))),
-  listPoints: () => Promise.resolve(catalogue),
-  writeCommand: () => Promise.resolve(),
-  getHistory: () => Promise.resolve([]),
-  subscribeEvents: () => () => {},
-};
-const history: HistoryClient = {
-  available: true,
-  getHistory: () => Promise.resolve({ points: {}, downsampled: {} }),
-};
+const dataSource = fixedSource(catalogue, values);
+const history = emptyHistory;
 
 const operator: SessionState = {
   configured: true,
