@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -247,8 +248,36 @@ qint64 AccessControl::now() const
     return clock ? clock() : QDateTime::currentMSecsSinceEpoch();
 }
 
+void AccessControl::watch()
+{
+    if (watcher)
+        return;
+    watcher = new QFileSystemWatcher(this);
+    // The folder too: the file is replaced whole when it is written.
+    watcher->addPath(QFileInfo(path).absolutePath());
+    if (QFileInfo::exists(path))
+        watcher->addPath(path);
+    connect(watcher, &QFileSystemWatcher::directoryChanged, this, &AccessControl::checkFile);
+    connect(watcher, &QFileSystemWatcher::fileChanged, this, &AccessControl::checkFile);
+}
+
+void AccessControl::checkFile()
+{
+    const QFileInfo info(path);
+    const std::pair<qint64, qint64> now = info.exists()
+        ? std::pair { info.size(), info.lastModified().toMSecsSinceEpoch() }
+        : std::pair<qint64, qint64> { -1, -1 };
+    if (watcher && info.exists() && !watcher->files().contains(path))
+        watcher->addPath(path);
+    if (now != seen)
+        load();
+}
+
 void AccessControl::load()
 {
+    const QFileInfo info(path);
+    seen = info.exists() ? std::pair { info.size(), info.lastModified().toMSecsSinceEpoch() }
+                         : std::pair<qint64, qint64> { -1, -1 };
     QString error;
     load_ = UserStore::load(path, users, error);
     if (load_ == UserStore::Load::Refused)

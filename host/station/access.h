@@ -11,6 +11,7 @@
 
 #include <functional>
 
+class QFileSystemWatcher;
 class QTimer;
 
 // Who may do what at the station. Each role may do all that the one before
@@ -94,6 +95,9 @@ public:
 
     // Reads the users file; a refused file is reported through problem().
     void load();
+    // From now on reads the file again whenever it changes (a user added at
+    // the command line while the station runs, say).
+    void watch();
     QString usersPath() const { return path; }
 
     // A users file exists: the roles hold.
@@ -131,6 +135,7 @@ signals:
 
 private:
     void record(const QString &event, const QString &user, const QString &text);
+    void checkFile();
     qint64 now() const;
 
     QString path;
@@ -145,4 +150,7 @@ private:
     int idleMinutes = 15;
     qint64 lastInput = 0;
     QTimer *idleTimer;
+    QFileSystemWatcher *watcher = nullptr;
+    // What the file looked like when it was last read: size and time, or -1 when missing.
+    std::pair<qint64, qint64> seen { -1, -1 };
 };

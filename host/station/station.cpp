@@ -88,6 +88,7 @@ void Station::start()
         options.historyPath.isEmpty() ? StationDatabase::defaultPath() : options.historyPath);
     stationAlarms->start();
     accessControl->load();
+    accessControl->watch();
     if (plantClient)
         plantClient->start();
 }

@@ -75,6 +75,7 @@ private slots:
     void refusesAnUnsafeOrBrokenFile();
     void logsInWithTheRightPasswordOnly();
     void locksANameAfterFiveFailuresWithinAMinute();
+    void takesUsersChangedWhileItRuns();
     void logsOutAfterTheIdleTime();
     void userCommandsOfTheExecutable();
 };
@@ -257,6 +258,24 @@ void TestAccess::locksANameAfterFiveFailuresWithinAMinute()
     QCOMPARE(events.count("locked"), 1);
     QCOMPARE(events.count("login-failed"), 7);
     QCOMPARE(events.last(), QStringLiteral("login"));
+}
+
+void TestAccess::takesUsersChangedWhileItRuns()
+{
+    Fixture fixture;
+    AccessControl access(fixture.path(), QStringLiteral("ST-1"), [&] { return fixture.now; });
+    access.load();
+    access.watch();
+    QVERIFY(!access.configured());
+    // The first user makes the station closed; a removed user is logged out.
+    fixture.writeUsers({ { QStringLiteral("ivanov"), Role::Operator } });
+    QTRY_VERIFY_WITH_TIMEOUT(access.configured(), 5000);
+    QCOMPARE(access.login(QStringLiteral("ivanov"), password), AccessControl::Login::Done);
+    QSignalSpy journal(&access, &AccessControl::journal);
+    fixture.writeUsers({ { QStringLiteral("petrova"), Role::Engineer } });
+    QTRY_VERIFY_WITH_TIMEOUT(access.user().isEmpty(), 5000);
+    QCOMPARE(eventsOf(journal), QStringList { "logout" });
+    QCOMPARE(access.login(QStringLiteral("petrova"), password), AccessControl::Login::Done);
 }
 
 void TestAccess::logsOutAfterTheIdleTime()
